@@ -1,0 +1,51 @@
+#pragma once
+// Everything the print script engine works with for one run: its state, the
+// platform parts it draws on and the commands that other subsystems provide.
+// main() builds one Engine and hands it to the job flow; tests build one on
+// fakes. The engine procedures take it as their first argument.
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+#include "engine/print_state.h"
+#include "engine/run_log.h"
+
+namespace zarn {
+
+class PrintSurface;
+class PrinterList;
+class PictureLoader;
+class Dialogs;
+class FileSystem;
+class Clock;
+
+struct Engine {
+  Engine(PrintSurface& surface, PrinterList& printers, RunLog& log, Dialogs& dialogs, FileSystem& files,
+         PictureLoader& pictures, const Clock& clock)
+      : surface(surface), printers(printers), log(log), dialogs(dialogs), files(files), pictures(pictures),
+        clock(clock) {}
+
+  PrintState state;
+  PrintSurface& surface;
+  PrinterList& printers;
+  RunLog& log;
+  Dialogs& dialogs;
+  FileSystem& files;
+  PictureLoader& pictures;
+  const Clock& clock;
+  QString programFolder;  // where "qrcode.bmp" is written
+
+  // Provided by other subsystems and wired by main(); an empty one makes its
+  // command do nothing (and return 0).
+  // web: DownloadFile (source address, target path) -> -1 / 0.
+  std::function<int16_t(const QString&, const QString&)> DownloadFile;
+  // forms: PaperSize (width cm, height cm, form name) -> -1 / 0.
+  std::function<int16_t(int32_t&, int32_t&, QString&)> PaperSize;
+  // pdf: PDFONLY (file name, sub-folder) and PDFPrinterOff.
+  std::function<void(const QString&, const QString&)> PDFONLY;
+  std::function<void()> PDFPrinterOff;
+  // qr: the QRC command (text, x, y, width, height) -> DrawImage's result.
+  std::function<int16_t(const QString&, int32_t, int32_t, int32_t, int32_t)> QRC;
+};
+
+}  // namespace zarn

@@ -1,0 +1,144 @@
+#include "errortrap/exception_guard.h"
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdlib>
+
+#include "errortrap/trap.h"
+
+namespace zarn {
+
+namespace {
+struct ExceptionRow {
+  uint32_t code;
+  const char* text;
+};
+constexpr std::array kExceptionTexts{
+    ExceptionRow{0x80000001u, "Exception: Guard Page"},
+    ExceptionRow{0x80000002u, "Exception: Datatype Misalignment"},
+    ExceptionRow{0x80000003u, "Exception: Breakpoint"},
+    ExceptionRow{0x80000004u, "Exception: Single Step"},
+    ExceptionRow{0xC0000005u, "Exception: Access Violation"},
+    ExceptionRow{0xC0000006u, "Exception: In Page Error"},
+    ExceptionRow{0xC0000008u, "Exception: Invalid Handle"},
+    ExceptionRow{0xC000001Du, "Exception: Illegal Instruction"},
+    ExceptionRow{0xC0000025u, "Exception: Non Continuable Exception"},
+    ExceptionRow{0xC0000026u, "Exception: Invalid Disposition"},
+    ExceptionRow{0xC000008Cu, "Exception: Array Bounds Exceeded"},
+    ExceptionRow{0xC000008Du, "Exception: Float Denormal Operand"},
+    ExceptionRow{0xC000008Eu, "Exception: Float Divide By Zero"},
+    ExceptionRow{0xC000008Fu, "Exception: Float Inexact Result"},
+    ExceptionRow{0xC0000090u, "Exception: Float Invalid Operation"},
+    ExceptionRow{0xC0000091u, "Exception: Float Overflow"},
+    ExceptionRow{0xC0000092u, "Exception: Float Stack Check"},
+    ExceptionRow{0xC0000093u, "Exception: Float Underflow"},
+    ExceptionRow{0xC0000094u, "Exception: Integer Divide By Zero"},
+    ExceptionRow{0xC0000095u, "Exception: Integer Overflow"},
+    ExceptionRow{0xC0000096u, "Exception: Priv Instruction"},
+    ExceptionRow{0xC00000FDu, "Exception: Stack Overflow"},
+    ExceptionRow{0xC000013Au, "Exception: Control C Exit"},
+};
+
+constexpr uint32_t kAccessViolation = 0xC0000005u;
+constexpr uint32_t kUnknown = 0xFFFFFFFFu;
+
+bool g_installed = false;
+char* g_altStack = nullptr;
+uintptr_t g_stackLow = 0;  // lowest address of the main thread's stack
+
+constexpr std::array kGuardedSignals{SIGSEGV, SIGFPE, SIGILL, SIGBUS, SIGTRAP, SIGINT};
+
+void RestoreDefaultAndReraise(int signo) {
+  signal(signo, SIG_DFL);
+  raise(signo);
+}
+
+void OnSignal(int signo, siginfo_t* info, void*) {
+  GuardFrame* frame = CurrentGuardFrame();
+  if (frame == nullptr) {
+    RestoreDefaultAndReraise(signo);
+    return;
+  }
+  bool stackOverflow = false;
+  if (signo == SIGSEGV && g_stackLow != 0) {
+    const auto addr = reinterpret_cast<uintptr_t>(info->si_addr);
+    // A fault within a few pages below the stack's end is the stack running out.
+    stackOverflow = addr < g_stackLow + 64 * 1024 && addr + 1024 * 1024 > g_stackLow;
+  }
+  frame->code = ExceptionCodeForSignal(signo, info->si_code, stackOverflow);
+  siglongjmp(frame->env, 1);
+}
+
+void FindStackLimit() {
+  pthread_attr_t attr;
+  if (pthread_getattr_np(pthread_self(), &attr) != 0) return;
+  void* addr = nullptr;
+  size_t size = 0;
+  if (pthread_attr_getstack(&attr, &addr, &size) == 0) g_stackLow = reinterpret_cast<uintptr_t>(addr);
+  pthread_attr_destroy(&attr);
+}
+}  // namespace
+
+QString ExceptionText(uint32_t code) {
+  for (const auto& row : kExceptionTexts)
+    if (row.code == code) return QString::fromLatin1(row.text);
+  return QStringLiteral("Unknown Exception");
+}
+
+uint32_t ExceptionCodeForSignal(int signo, int si_code, bool stackOverflow) {
+  switch (signo) {
+    case SIGSEGV:
+      return stackOverflow ? 0xC00000FDu : kAccessViolation;
+    case SIGBUS:
+      return si_code == BUS_ADRALN ? 0x80000002u : 0xC0000006u;
+    case SIGILL:
+      return (si_code == ILL_PRVOPC || si_code == ILL_PRVREG) ? 0xC0000096u : 0xC000001Du;
+    case SIGTRAP:
+      return si_code == TRAP_TRACE ? 0x80000004u : 0x80000003u;
+    case SIGINT:
+      return 0xC000013Au;
+    case SIGFPE:
+      switch (si_code) {
+        case FPE_INTDIV: return 0xC0000094u;
+        case FPE_INTOVF: return 0xC0000095u;
+        case FPE_FLTDIV: return 0xC000008Eu;
+        case FPE_FLTOVF: return 0xC0000091u;
+        case FPE_FLTUND: return 0xC0000093u;
+        case FPE_FLTRES: return 0xC000008Fu;
+        case FPE_FLTINV: return 0xC0000090u;
+        case FPE_FLTSUB: return 0xC000008Cu;
+        default: return kUnknown;
+      }
+    default:
+      return kUnknown;
+  }
+}
+
+void vbwInitializeProtector() {
+  if (g_installed) return;
+  vbwHandleException();
+  g_installed = true;
+}
+
+void vbwHandleException() {
+  // The handler needs a stack of its own: on stack overflow the thread's is gone.
+  const size_t altSize = 64 * 1024 + SIGSTKSZ;
+  if (g_altStack == nullptr) g_altStack = static_cast<char*>(std::malloc(altSize));
+  stack_t ss{};
+  ss.ss_sp = g_altStack;
+  ss.ss_size = altSize;
+  sigaltstack(&ss, nullptr);
+  FindStackLimit();
+
+  struct sigaction sa {};
+  sa.sa_sigaction = OnSignal;
+  // NODEFER: the handler leaves by siglongjmp without restoring a signal mask,
+  // so the signal must not stay blocked.
+  sa.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+  sigemptyset(&sa.sa_mask);
+  for (int signo : kGuardedSignals) sigaction(signo, &sa, nullptr);
+}
+
+}  // namespace zarn

@@ -1,0 +1,64 @@
+#include "errortrap/trap.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "errortrap/exception_guard.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "version.h"
+
+namespace zarn {
+
+namespace {
+TrapHost* g_host = nullptr;
+thread_local GuardFrame* g_frame = nullptr;
+
+QString Version() {
+  return QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision);
+}
+}  // namespace
+
+void InstallTrapHost(TrapHost* host) { g_host = host; }
+TrapHost* CurrentTrapHost() { return g_host; }
+GuardFrame*& CurrentGuardFrame() { return g_frame; }
+
+QString ErrorLogLine(const TrapReport& r, const QDateTime& now) {
+  return now.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) + QStringLiteral(" V") + Version() +
+         QStringLiteral("- Error ") + QString::number(r.error.number()) + u'\t' + r.error.description() +
+         QStringLiteral("\tSQL:\tLocation: ") + QString::fromLatin1(r.location) + QStringLiteral("\tLine ") +
+         QString::number(r.line);
+}
+
+QString ErrorMessage(const TrapReport& r) {
+  return QStringLiteral("Error ") + QString::number(r.error.number()) + QStringLiteral("\r\n") +
+         r.error.description() + QStringLiteral("\r\nLocation: ") + QString::fromLatin1(r.location) +
+         QStringLiteral("\r\nLine ") + QString::number(r.line);
+}
+
+ZarnError Trap::MachineError(unsigned int code) {
+  return ZarnError(static_cast<int32_t>(RuntimeError::MachineException), QStringLiteral("zarn"),
+                   ExceptionText(code));
+}
+
+Trap::Outcome Trap::Handle(const ZarnError& error) {
+  TrapHost* host = g_host;
+  if (host == nullptr || host->dialogs == nullptr)
+    throw std::logic_error("error trap used before a trap host was installed: " + std::string(error.what()));
+  const TrapReport report{error, LocationOf(procedure_), line_};
+  const QDateTime now = host->clock ? host->clock->Now() : QDateTime::currentDateTime();
+  if (host->files) host->files->Append(host->errorLogPath, (ErrorLogLine(report, now) + "\r\n").toUtf8());
+  switch (host->dialogs->AbortRetryIgnore(QStringLiteral("zarn"), ErrorMessage(report))) {
+    case zarn::TrapChoice::Abort:
+      if (host->abort) host->abort();
+      std::_Exit(0);
+    case zarn::TrapChoice::Retry:
+      return Outcome::Retry;
+    case zarn::TrapChoice::Ignore:
+      break;
+  }
+  return Outcome::Ignore;
+}
+
+}  // namespace zarn

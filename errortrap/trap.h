@@ -1,0 +1,112 @@
+#pragma once
+// The error trap that every procedure carries. A procedure names its location
+// once and runs each of its statements as a step:
+//
+//   Trap trap(Proc::SetMargin);
+//   trap.Step([&] { state.MarginTop = top; });
+//
+// An error inside a step (a ZarnError, any std::exception, or a machine
+// exception such as an access violation, which the guard turns into error
+// 65535) is appended to the error log and offered to the user: Abort ends the
+// process at once, Retry runs the same step again, Ignore goes on with the next
+// step. Step returns false when the step was ignored, so procedures that leave
+// after a failure can say so.
+#include <QDateTime>
+#include <QString>
+#include <csetjmp>
+#include <exception>
+#include <functional>
+#include <new>
+#include <optional>
+#include <utility>
+
+#include "errortrap/error.h"
+#include "errortrap/procedures.h"
+
+namespace zarn {
+
+class Dialogs;
+class Clock;
+class FileSystem;
+
+// What the trap needs from the platform, installed once by main() (or a test).
+struct TrapHost {
+  Dialogs* dialogs = nullptr;
+  const Clock* clock = nullptr;
+  FileSystem* files = nullptr;
+  QString errorLogPath;           // program folder + "/error_handler.txt"
+  std::function<void()> abort;    // ends the process; must not return
+};
+
+// Installs the host for the whole process; pass nullptr to remove it.
+void InstallTrapHost(TrapHost* host);
+TrapHost* CurrentTrapHost();
+
+// One error as the trap reports it.
+struct TrapReport {
+  ZarnError error;
+  const char* location;
+  int line;
+};
+
+// The error log line without its CR LF, and the four-line user message.
+QString ErrorLogLine(const TrapReport& report, const QDateTime& now);
+QString ErrorMessage(const TrapReport& report);
+
+// A machine exception caught while a step ran; filled by the signal handler.
+struct GuardFrame {
+  sigjmp_buf env;
+  GuardFrame* outer = nullptr;
+  volatile unsigned int code = 0;  // exception code of the machine exception
+};
+// The innermost running step, read by the signal handler.
+GuardFrame*& CurrentGuardFrame();
+
+class Trap {
+ public:
+  explicit Trap(Proc procedure) : procedure_(procedure) {}
+  Trap(const Trap&) = delete;
+  Trap& operator=(const Trap&) = delete;
+
+  template <typename F>
+  bool Step(F&& statement) {
+    ++line_;
+    for (;;) {
+      std::optional<ZarnError> error;
+      GuardFrame frame;
+      frame.outer = CurrentGuardFrame();
+      CurrentGuardFrame() = &frame;
+      if (sigsetjmp(frame.env, 0) == 0) {
+        try {
+          std::forward<F>(statement)();
+          CurrentGuardFrame() = frame.outer;
+          return true;
+        } catch (const ZarnError& e) {
+          error = e;
+        } catch (const std::bad_alloc&) {
+          error = ZarnError(static_cast<int32_t>(RuntimeError::OutOfMemory), QStringLiteral("zarn"),
+                            RuntimeErrorText(RuntimeError::OutOfMemory));
+        } catch (const std::exception& e) {
+          error = ZarnError(static_cast<int32_t>(RuntimeError::InvalidArgument), QStringLiteral("zarn"),
+                            QString::fromUtf8(e.what()));
+        }
+      } else {
+        error = MachineError(frame.code);
+      }
+      CurrentGuardFrame() = frame.outer;
+      if (Handle(*error) == Outcome::Ignore) return false;
+    }
+  }
+
+  Proc procedure() const { return procedure_; }
+
+ private:
+  enum class Outcome { Retry, Ignore };
+  static ZarnError MachineError(unsigned int code);
+  Outcome Handle(const ZarnError& error);
+
+  Proc procedure_;
+  int line_ = 0;
+};
+
+}  // namespace zarn

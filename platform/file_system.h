@@ -1,0 +1,38 @@
+#pragma once
+// The few file operations the subsystems need. Paths are UTF-8 on disk; a "\"
+// in a path is read as a folder separator so that Windows-style script paths
+// keep working.
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace zarn {
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Whole file, or nothing when it cannot be read.
+  virtual std::optional<QByteArray> ReadAll(const QString& path) const = 0;
+  // Anything of that name: file or folder.
+  virtual bool Exists(const QString& path) const = 0;
+  // An ordinary file (not a folder).
+  virtual bool IsFile(const QString& path) const = 0;
+  // Creates one folder level; false when it cannot (parent missing, no rights).
+  virtual bool MakeFolder(const QString& path) = 0;
+  // Appends bytes, creating the file when missing; false on failure.
+  virtual bool Append(const QString& path, const QByteArray& bytes) = 0;
+};
+
+// "\" as separator, for paths that scripts and settings give.
+QString NativePath(const QString& path);
+
+class RealFileSystem final : public FileSystem {
+ public:
+  std::optional<QByteArray> ReadAll(const QString& path) const override;
+  bool Exists(const QString& path) const override;
+  bool IsFile(const QString& path) const override;
+  bool MakeFolder(const QString& path) override;
+  bool Append(const QString& path, const QByteArray& bytes) override;
+};
+
+}  // namespace zarn

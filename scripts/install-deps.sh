@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every package that building and testing zarn needs (Debian, as root).
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+packages=(
+  cmake g++ make pkg-config
+  qt6-base-dev libqt6printsupport6 libgl-dev
+  libcurl4-openssl-dev
+  libqrcodegencpp-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  poppler-utils xvfb xauth xclip x11-utils xdotool imagemagick
+  python3 openssl
+  cups cups-client cups-bsd
+  zbar-tools
+  fonts-dejavu-core fonts-liberation
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "errortrap/error.h"
+#include "errortrap/exception_guard.h"
+#include "errortrap/trap.h"
+#include "tests/support/fakes.h"
+
+namespace zarn {
+namespace {
+
+using testing::ScopedTrapHost;
+
+TEST(Trap, LogLineHasEveryFieldInOrder) {
+  ScopedTrapHost t;
+  Trap trap(Proc::GetURL);
+  trap.Step([] { throw ZarnError(-2147012889, "WinHttp", "The server name could not be resolved"); });
+  ASSERT_EQ(t.LogLines().size(), 1);
+  EXPECT_EQ(t.LogLines()[0],
+            "08/12/2026 03:29:32 V1.0.0- Error -2147012889\tThe server name could not be resolved\tSQL:\t"
+            "Location: zarn.mWEB.GetURL\tLine 1");
+  ASSERT_EQ(t.dialogs.questions.size(), 1);
+  EXPECT_EQ(t.dialogs.questions[0],
+            "Error -2147012889\r\nThe server name could not be resolved\r\nLocation: zarn.mWEB.GetURL\r\nLine 1");
+}
+
+TEST(Trap, RetryRunsTheSameStepAgainAndLogsEachFailure) {
+  ScopedTrapHost t;
+  t.dialogs.answers = {TrapChoice::Retry, TrapChoice::Retry};
+  int attempts = 0;
+  Trap trap(Proc::StartDoc);
+  const bool done = trap.Step([&] {
+    if (++attempts < 3) Raise(RuntimeError::Overflow);
+  });
+  EXPECT_TRUE(done);
+  EXPECT_EQ(attempts, 3);
+  EXPECT_EQ(t.LogLines().size(), 2);
+  EXPECT_EQ(t.Errors(), QStringList({"6 Overflow", "6 Overflow"}));
+}
+
+TEST(Trap, IgnoreGoesOnWithTheNextStepLeavingTheTargetUnchanged) {
+  ScopedTrapHost t;
+  int target = 7, after = 0;
+  Trap trap(Proc::SetMargin);
+  EXPECT_FALSE(trap.Step([&] {
+    Raise(RuntimeError::Overflow);
+    target = 99;
+  }));
+  EXPECT_TRUE(trap.Step([&] { after = 1; }));
+  EXPECT_EQ(target, 7);
+  EXPECT_EQ(after, 1);
+}
+
+TEST(Trap, LineIsTheNumberOfTheFailingStep) {
+  ScopedTrapHost t;
+  Trap trap(Proc::DrawBox);
+  trap.Step([] {});
+  trap.Step([] {});
+  trap.Step([] { Raise(RuntimeError::TypeMismatch); });
+  EXPECT_TRUE(t.LogLines().value(0).endsWith("Location: zarn.mPRINTSCRIPT.DrawBox\tLine 3"));
+}
+
+TEST(Trap, EarlierLinesOfTheLogStay) {
+  ScopedTrapHost t;
+  t.files.Append(t.host.errorLogPath, "an earlier run\r\n");
+  Trap trap(Proc::EndDoc);
+  trap.Step([] { Raise(RuntimeError::Overflow); });
+  trap.Step([] { Raise(RuntimeError::Overflow); });
+  ASSERT_EQ(t.LogLines().size(), 3);
+  EXPECT_EQ(t.LogLines()[0], "an earlier run");
+}
+
+TEST(Trap, NestedProcedureReportsUnderItsOwnLocation) {
+  ScopedTrapHost t;
+  Trap outer(Proc::ExecutePrintScript);
+  bool outerGoesOn = outer.Step([] {
+    Trap inner(Proc::SetFont);
+    inner.Step([] { Raise(RuntimeError::InvalidArgument); });
+  });
+  EXPECT_TRUE(outerGoesOn);
+  EXPECT_TRUE(t.LogLines().value(0).contains("Location: zarn.mPRINTSCRIPT.SetFont"));
+}
+
+TEST(Trap, EveryLocationNamesProjectModuleAndProcedure) {
+  EXPECT_STREQ(LocationOf(Proc::Form_Load), "zarn.frmMAIN.Form_Load");
+  EXPECT_STREQ(LocationOf(Proc::Base64Decode), "zarn.mBASE64.Base64Decode");
+  EXPECT_STREQ(LocationOf(Proc::PDFPrinterOff), "zarn.mPRINTSCRIPT.PDFPrinterOff");
+  EXPECT_STREQ(LocationOf(Proc::SetDefaultForm), "zarn.mPAPERSIZE.SetDefaultForm");
+  EXPECT_STREQ(LocationOf(Proc::vbwHandleException), "zarn.vbwProtector.vbwHandleException");
+}
+
+// Machine exceptions must reach the trap of the step that was running.
+volatile int g_zero = 0;
+int* volatile g_null = nullptr;
+
+TEST(Guard, AccessViolationBecomesError65535) {
+  vbwInitializeProtector();
+  ScopedTrapHost t;
+  int after = 0;
+  Trap trap(Proc::DrawImage);
+  EXPECT_FALSE(trap.Step([] { *g_null = 1; }));
+  trap.Step([&] { after = 1; });
+  EXPECT_EQ(after, 1);
+  EXPECT_EQ(t.Errors(), QStringList({"65535 Exception: Access Violation"}));
+  EXPECT_TRUE(t.LogLines().value(0).contains("Location: zarn.mPRINTSCRIPT.DrawImage"));
+}
+
+TEST(Guard, IntegerDivisionByZeroBecomesError65535) {
+  vbwInitializeProtector();
+  ScopedTrapHost t;
+  volatile int result = 0;
+  Trap trap(Proc::DrawGradient);
+  trap.Step([&] { result = 10 / g_zero; });
+  EXPECT_EQ(t.Errors(), QStringList({"65535 Exception: Integer Divide By Zero"}));
+  // The guard stays armed after a caught exception.
+  trap.Step([&] { result = 10 / g_zero; });
+  EXPECT_EQ(t.Errors().size(), 2);
+}
+
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
+int Recurse(int depth) {
+  volatile char pad[4096];
+  pad[0] = static_cast<char>(depth);
+  return Recurse(depth + 1) + pad[0];
+}
+
+TEST(Guard, StackOverflowIsCaughtOnTheAlternateStack) {
+  vbwInitializeProtector();
+  ScopedTrapHost t;
+  Trap trap(Proc::SplitLines);
+  trap.Step([] { Recurse(0); });
+  EXPECT_EQ(t.Errors(), QStringList({"65535 Exception: Stack Overflow"}));
+}
+
+TEST(Guard, CtrlCBecomesControlCExit) {
+  vbwInitializeProtector();
+  ScopedTrapHost t;
+  Trap trap(Proc::Form_Load);
+  trap.Step([] { raise(SIGINT); });
+  EXPECT_EQ(t.Errors(), QStringList({"65535 Exception: Control C Exit"}));
+}
+
+TEST(Guard, ExceptionTextTable) {
+  EXPECT_EQ(ExceptionText(0xC0000005u), "Exception: Access Violation");
+  EXPECT_EQ(ExceptionText(0xC0000094u), "Exception: Integer Divide By Zero");
+  EXPECT_EQ(ExceptionText(0x80000001u), "Exception: Guard Page");
+  EXPECT_EQ(ExceptionText(0xC000013Au), "Exception: Control C Exit");
+  EXPECT_EQ(ExceptionText(0x12345678u), "Unknown Exception");
+  EXPECT_EQ(ExceptionCodeForSignal(SIGFPE, FPE_FLTDIV, false), 0xC000008Eu);
+  EXPECT_EQ(ExceptionCodeForSignal(SIGILL, ILL_ILLOPC, false), 0xC000001Du);
+  EXPECT_EQ(ExceptionCodeForSignal(SIGBUS, BUS_ADRALN, false), 0x80000002u);
+}
+
+TEST(TrapDeath, AbortEndsTheProcessAtOnce) {
+  EXPECT_EXIT(
+      {
+        ScopedTrapHost t;
+        t.dialogs.answers = {TrapChoice::Abort};
+        Trap trap(Proc::GetURL);
+        trap.Step([] { Raise(RuntimeError::Overflow); });
+        std::fprintf(stderr, "went on after abort");
+        std::_Exit(3);
+      },
+      ::testing::ExitedWithCode(0), "^$");
+}
+
+}  // namespace
+}  // namespace zarn
