@@ -1,0 +1,17 @@
+#pragma once
+// Output through the PDF writer printer: set it up for one file, make it the
+// current printer, and switch back afterwards.
+#include <QString>
+
+#include "engine/engine.h"
+
+namespace zarn {
+
+class PdfWriterControl;
+
+void PDFPrinterOn(Engine& e, PdfWriterControl& writer, const QString& fileName, const QString& subFolder);
+// As PDFPrinterOn, and the finished file is shown to the user.
+void PDFONLY(Engine& e, PdfWriterControl& writer, const QString& fileName, const QString& subFolder);
+void PDFPrinterOff(Engine& e);
+
+}  // namespace zarn

@@ -1,0 +1,22 @@
+#pragma once
+// Module mWEB: the service request and file download.
+#include <QString>
+#include <cstdint>
+
+namespace zarn {
+
+class HttpClient;
+class Downloader;
+
+// Completes the address (scheme, no final "/", "&random=" + number; the caller's
+// variable receives it), sends a GET and returns the reply body as text.
+QString GetURL(HttpClient& http, QString& address);
+
+// Downloads source to target; -1 on success, 0 when it failed.
+int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target);
+
+// The process's classic pseudo-random generator (unseeded: the first value of
+// every run is 0.7055475).
+float NextRandom();
+
+}  // namespace zarn
