@@ -3,7 +3,7 @@
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang-14 libclang-rt-14-dev
   qt6-base-dev libqt6printsupport6 libgl-dev
   libcurl4-openssl-dev
   libqrcodegencpp-dev
