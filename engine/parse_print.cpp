@@ -1,0 +1,146 @@
+#include "engine/parse_print.h"
+
+#include <QStringList>
+#include <array>
+
+#include "engine/document.h"
+#include "engine/interpreter.h"
+#include "errortrap/convert.h"
+#include "errortrap/error.h"
+#include "errortrap/trap.h"
+#include "platform/clock.h"
+
+namespace zarn {
+
+namespace {
+
+constexpr QStringView kRepeatMarker = u"RPTFLD";
+constexpr QStringView kPdfOnlyMarker = u"PDFONLY";
+
+// What a line of the data section asks for; a line may carry several markers,
+// acted on in this order.
+enum class DataAction { PrintRecord, EndDocument, SelectDevice, SetPaperSize };
+struct DataMarker {
+  QStringView text;
+  DataAction action;
+};
+constexpr std::array kDataMarkers{
+    DataMarker{u"RPTDT", DataAction::PrintRecord},
+    DataMarker{u"RPTED", DataAction::EndDocument},
+    DataMarker{u"RPTDEV", DataAction::SelectDevice},
+    DataMarker{u"RPTPSZ", DataAction::SetPaperSize},
+};
+
+QString WithoutLeadingSpaces(const QString& line) {
+  qsizetype i = 0;
+  while (i < line.size() && line.at(i) == u' ') ++i;
+  return line.mid(i);
+}
+
+// A field by position; a missing one is the array bound error.
+const QString& FieldAt(const QStringList& fields, qsizetype index) {
+  if (index < 0 || index >= fields.size()) Raise(RuntimeError::SubscriptOutOfRange);
+  return fields.at(index);
+}
+
+// Every occurrence of name, left to right, inserted text not searched again.
+// An empty name matches nothing (QString would insert between every character).
+void ReplaceAll(QString& text, const QString& name, const QString& value) {
+  if (name.isEmpty()) return;
+  text.replace(name, value, Qt::CaseSensitive);
+}
+
+// The template and the field names, cut from the script once.
+struct RepeatSection {
+  QString templateText;
+  QStringList rest;  // the text after the first marker, split at LF
+  QString fieldLine;
+  QStringList fieldNames;  // position 0 is the marker itself
+};
+
+void RunDataLine(Engine& e, Trap& trap, const RepeatSection& section, const QString& line, int16_t pdfPass) {
+  for (const DataMarker& marker : kDataMarkers) {
+    if (!line.contains(marker.text)) continue;
+    switch (marker.action) {
+      case DataAction::PrintRecord: {
+        QStringList values;
+        QString filled;
+        trap.Step([&] { e.log.Message(QStringLiteral("RepeatData are:'") + line + u'\''); });
+        trap.Step([&] { values = line.split(u'|'); });
+        // One step for the whole record: an ignored missing name keeps the
+        // replacements made before it, and the record still prints.
+        trap.Step([&] {
+          filled = section.templateText;
+          for (qsizetype j = 1; j < values.size(); ++j) ReplaceAll(filled, FieldAt(section.fieldNames, j), values.at(j));
+        });
+        trap.Step([&] { ExecutePrintScript(e, filled, pdfPass, kFalse); });
+        break;
+      }
+      case DataAction::EndDocument:
+        trap.Step([&] { EndDoc(e); });
+        break;
+      case DataAction::SelectDevice:
+        trap.Step([&] { DeviceName(e, FieldAt(line.split(u'|'), 1)); });
+        break;
+      case DataAction::SetPaperSize:
+        trap.Step([&] {
+          const QStringList fields = line.split(u'|');
+          int32_t width = FieldToLong(FieldAt(fields, 1));
+          int32_t height = FieldToLong(FieldAt(fields, 2));
+          QString formName = FieldAt(fields, 3);
+          if (e.PaperSize) e.PaperSize(width, height, formName);
+        });
+        break;
+    }
+  }
+}
+
+void RunRepeat(Engine& e, Trap& trap, const QString& script, qsizetype markerAt, int16_t pdfPass) {
+  RepeatSection section;
+  trap.Step([&] { e.log.Message(QStringLiteral("Repeat found")); });
+  trap.Step([&] { section.templateText = script.left(markerAt); });
+  trap.Step([&] { section.rest = script.mid(markerAt + kRepeatMarker.size()).split(u'\n'); });
+  trap.Step([&] { section.fieldLine = kRepeatMarker.toString() + section.rest.value(0); });
+  trap.Step([&] { section.fieldNames = section.fieldLine.split(u'|'); });
+  trap.Step([&] { e.log.Message(QStringLiteral("RepeatFields are:'") + section.fieldLine + u'\''); });
+  // Line 1, right after the field line, is never looked at.
+  for (qsizetype i = 2; i < section.rest.size(); ++i) {
+    const QString line = WithoutLeadingSpaces(section.rest.at(i));
+    if (line.isEmpty()) continue;
+    RunDataLine(e, trap, section, line, pdfPass);
+  }
+}
+
+void RunPdfOnly(Engine& e, Trap& trap, const QString& script, int16_t pdfPass) {
+  PrintState& s = e.state;
+  trap.Step([&] { ExecutePrintScript(e, script, pdfPass, kTrue); });
+  trap.Step([&] {
+    if (s.PdfFileName.isEmpty()) s.PdfFileName = PdfTimeStamp(e);
+  });
+  trap.Step([&] {
+    if (e.PDFONLY) e.PDFONLY(s.PdfFileName, s.PdfSubFolder);
+  });
+  trap.Step([&] { ExecutePrintScript(e, script, pdfPass, kFalse); });
+  trap.Step([&] {
+    if (e.PDFPrinterOff) e.PDFPrinterOff();
+  });
+  trap.Step([&] { s.PdfCopy = kFalse; });
+}
+
+}  // namespace
+
+QString PdfTimeStamp(const Engine& e) { return e.clock.Now().toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss")); }
+
+void ParsePrint(Engine& e, const QString& script, int16_t pdfPass) {
+  Trap trap(Proc::ParsePrint);
+  const qsizetype repeatAt = script.indexOf(kRepeatMarker);
+  if (repeatAt >= 0) {
+    RunRepeat(e, trap, script, repeatAt, pdfPass);
+  } else if (script.contains(kPdfOnlyMarker)) {
+    RunPdfOnly(e, trap, script, pdfPass);
+  } else {
+    trap.Step([&] { ExecutePrintScript(e, script, pdfPass, kFalse); });
+  }
+}
+
+}  // namespace zarn

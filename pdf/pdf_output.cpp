@@ -1,0 +1,136 @@
+#include "pdf/pdf_output.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <array>
+#include <memory>
+
+#include "engine/document.h"
+#include "errortrap/error.h"
+#include "errortrap/trap.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/pdf_writer.h"
+#include "platform/print_surface.h"
+
+namespace zarn {
+
+namespace {
+
+// The writer's settings for one file, in the order they are written. "Output"
+// and "ShowPDF" get their values per call.
+struct WriterSetting {
+  const char* name;
+  const char* value;
+};
+constexpr std::array kWriterSettings{
+    WriterSetting{"Output", nullptr},
+    WriterSetting{"ConfirmOverwrite", "no"},
+    WriterSetting{"ShowSaveAS", "never"},
+    WriterSetting{"ShowSettings", "never"},
+    WriterSetting{"ShowPDF", nullptr},
+    WriterSetting{"ShowProgress", "no"},
+    WriterSetting{"ShowProgressFinished", "no"},
+    WriterSetting{"RememberLastFileName", "no"},
+    WriterSetting{"RememberLastFolderName", "no"},
+};
+
+// Without a PDF folder the day folder would land at the file system's root,
+// which users cannot write on Linux; the user's documents folder (or home,
+// when there is none) takes the root's place.
+QString BaseFolder(const Engine& e) {
+  if (!e.state.PdfFolder.isEmpty()) return e.state.PdfFolder;
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!documents.isEmpty() && e.files.Exists(documents)) return documents;
+  return QDir::homePath();
+}
+
+// Creates one folder level when nothing of that name exists yet. A missing
+// upper level is "Path not found", any other refusal "Path/File access error".
+void EnsureFolder(Engine& e, const QString& folder) {
+  if (e.files.Exists(folder)) return;
+  if (e.files.MakeFolder(folder)) return;
+  const QString native = NativePath(folder);
+  const qsizetype cut = native.lastIndexOf(u'/');
+  const QString parent = cut > 0 ? native.left(cut) : QStringLiteral("/");
+  Raise(e.files.Exists(parent) ? RuntimeError::PathFileAccess : RuntimeError::PathNotFound);
+}
+
+// A member call on an automation object that was never created.
+template <typename T>
+T& Created(const std::unique_ptr<T>& object) {
+  if (!object) Raise(RuntimeError::ObjectRequired);
+  return *object;
+}
+
+// PDFPrinterOn and PDFONLY, statement by statement under the caller's trap.
+void SwitchToWriter(Engine& e, Trap& trap, PdfWriterControl& writer, const QString& fileName,
+                    const QString& subFolder, bool showPdf) {
+  QString dayFolder;
+  QString targetFolder;
+  QString outputFile;
+  QString writerName;
+  std::unique_ptr<PDFUtil> util;
+  std::unique_ptr<PDFSettings> settings;
+  int16_t index = -1;
+
+  trap.Step([&] { dayFolder = BaseFolder(e) + u'\\' + e.clock.Now().toString(QStringLiteral("yyyyMMdd")); });
+  trap.Step([&] { EnsureFolder(e, dayFolder); });
+  trap.Step([&] { targetFolder = dayFolder; });
+  if (!subFolder.isEmpty()) {
+    trap.Step([&] { targetFolder = dayFolder + u'\\' + subFolder; });
+    trap.Step([&] { EnsureFolder(e, targetFolder); });
+  }
+  trap.Step([&] { outputFile = targetFolder + u'\\' + fileName + QStringLiteral(".pdf"); });
+  trap.Step([&] { e.state.DeviceBeforePdf = e.surface.DeviceName(); });
+  trap.Step([&] { util = writer.CreatePDFUtil(); });
+  trap.Step([&] { writerName = Created(util).defaultprintername(); });
+  trap.Step([&] { settings = writer.CreatePDFSettings(); });
+  trap.Step([&] { Created(settings).setPrintername(writerName); });
+  for (const WriterSetting& s : kWriterSettings) {
+    const QString name = QString::fromLatin1(s.name);
+    QString value;
+    if (name == u"Output")
+      value = NativePath(outputFile);
+    else if (name == u"ShowPDF")
+      value = showPdf ? QStringLiteral("yes") : QStringLiteral("no");
+    else
+      value = QString::fromLatin1(s.value);
+    trap.Step([&] { Created(settings).setValue(name, value); });
+  }
+  trap.Step([&] { Created(settings).WriteSettings(true); });
+  trap.Step([&] { index = PrinterIndex(e, writerName); });
+  trap.Step([&] {
+    if (index >= 0)
+      e.printers.Select(index);
+    else
+      e.log.Message(QStringLiteral("Error with PDF Writer module"));
+  });
+}
+
+}  // namespace
+
+void PDFPrinterOn(Engine& e, PdfWriterControl& writer, const QString& fileName, const QString& subFolder) {
+  Trap trap(Proc::PDFPrinterOn);
+  SwitchToWriter(e, trap, writer, fileName, subFolder, false);
+}
+
+void PDFONLY(Engine& e, PdfWriterControl& writer, const QString& fileName, const QString& subFolder) {
+  Trap trap(Proc::PDFONLY);
+  SwitchToWriter(e, trap, writer, fileName, subFolder, true);
+}
+
+void PDFPrinterOff(Engine& e) {
+  Trap trap(Proc::PDFPrinterOff);
+  trap.Step([&] {
+    const int count = e.printers.Count();
+    for (int i = 0; i < count; ++i) {
+      if (e.printers.DeviceName(i) == e.state.DeviceBeforePdf) {
+        e.printers.Select(i);
+        return;
+      }
+    }
+  });
+}
+
+}  // namespace zarn

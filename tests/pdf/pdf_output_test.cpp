@@ -1,0 +1,192 @@
+#include "pdf/pdf_output.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "tests/support/engine_fixture.h"
+#include "tests/support/fake_pdf_writer.h"
+
+namespace zarn {
+namespace {
+
+using testing::EngineFixture;
+using testing::FakePdfWriter;
+
+class PdfOutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(base.isValid());
+    f.state.PdfFolder = base.path();
+  }
+  QString Day() const { return base.path() + "/20261208"; }
+
+  QTemporaryDir base;
+  EngineFixture f;
+  FakePdfWriter writer;
+};
+
+QStringList ExpectedCalls(const QString& output, const QString& showPdf) {
+  return {"CreatePDFUtil",
+          "defaultprintername",
+          "CreatePDFSettings",
+          "printername PDF Writer",
+          "setValue Output " + output,
+          "setValue ConfirmOverwrite no",
+          "setValue ShowSaveAS never",
+          "setValue ShowSettings never",
+          "setValue ShowPDF " + showPdf,
+          "setValue ShowProgress no",
+          "setValue ShowProgressFinished no",
+          "setValue RememberLastFileName no",
+          "setValue RememberLastFolderName no",
+          "WriteSettings 1"};
+}
+
+TEST_F(PdfOutputTest, PrinterOnAndPdfOnlyWriteTheNineSettingsAndSwitchToTheWriter) {
+  struct Row {
+    const char* name;
+    void (*call)(Engine&, PdfWriterControl&, const QString&, const QString&);
+    const char* showPdf;
+  };
+  for (const Row& row : {Row{"PDFPrinterOn", &PDFPrinterOn, "no"}, Row{"PDFONLY", &PDFONLY, "yes"}}) {
+    SCOPED_TRACE(row.name);
+    writer.calls.clear();
+    f.surface.current = 0;
+    row.call(f.engine, writer, "invoice", "");
+    EXPECT_EQ(writer.calls, ExpectedCalls(Day() + "/invoice.pdf", row.showPdf));
+    EXPECT_EQ(f.state.DeviceBeforePdf, "Office");
+    EXPECT_EQ(f.surface.DeviceName(), "PDF Writer");
+    EXPECT_TRUE(QFileInfo(Day()).isDir());
+  }
+  // The second run of the day finds the folder and creates nothing.
+  EXPECT_TRUE(f.trap.Errors().isEmpty());
+  EXPECT_TRUE(f.Messages().isEmpty());
+}
+
+TEST_F(PdfOutputTest, SubFolderIsCreatedOneLevelAtATime) {
+  PDFPrinterOn(f.engine, writer, "invoice", "2024");
+  EXPECT_TRUE(QFileInfo(Day() + "/2024").isDir());
+  EXPECT_EQ(writer.Value("Output"), Day() + "/2024/invoice.pdf");
+
+  // Two levels below an upper level that exists: only the lower one is made.
+  PDFPrinterOn(f.engine, writer, "x", "2024\\march");
+  EXPECT_TRUE(QFileInfo(Day() + "/2024/march").isDir());
+  EXPECT_EQ(writer.Value("Output"), Day() + "/2024/march/x.pdf");
+  EXPECT_TRUE(f.trap.Errors().isEmpty());
+
+  // Two levels whose upper one is missing fail through the trap; the rest still runs.
+  PDFPrinterOn(f.engine, writer, "y", "2025\\april");
+  EXPECT_EQ(f.trap.Errors(), QStringList{"76 Path not found"});
+  EXPECT_FALSE(QFileInfo::exists(Day() + "/2025"));
+  EXPECT_EQ(writer.Value("Output"), Day() + "/2025/april/y.pdf");
+  EXPECT_EQ(f.surface.DeviceName(), "PDF Writer");
+  ASSERT_EQ(f.trap.LogLines().size(), 1);
+  EXPECT_TRUE(f.trap.LogLines()[0].contains("Location: zarn.mPRINTSCRIPT.PDFPrinterOn"));
+}
+
+TEST_F(PdfOutputTest, MissingPdfFolderIsATrappedErrorEachTimeItIsRetried) {
+  f.state.PdfFolder = base.path() + "/gone";
+  f.trap.dialogs.answers = {TrapChoice::Retry};
+  PDFONLY(f.engine, writer, "a", "");
+  EXPECT_EQ(f.trap.Errors(), (QStringList{"76 Path not found", "76 Path not found"}));
+  EXPECT_EQ(f.trap.LogLines().size(), 2);
+  EXPECT_EQ(writer.calls.size(), 14);
+}
+
+TEST_F(PdfOutputTest, AFileInTheWayOfTheDayFolderIsLeftAlone) {
+  QFile file(Day());
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  PDFPrinterOn(f.engine, writer, "a", "");
+  EXPECT_TRUE(QFileInfo(Day()).isFile());
+  EXPECT_TRUE(f.trap.Errors().isEmpty());
+}
+
+TEST_F(PdfOutputTest, TheWriterIsFoundByACaseInsensitiveMatch) {
+  writer.printerName = "pdf WRITER";
+  PDFPrinterOn(f.engine, writer, "a", "");
+  EXPECT_EQ(f.surface.DeviceName(), "PDF Writer");
+  EXPECT_TRUE(f.Messages().isEmpty());
+}
+
+TEST_F(PdfOutputTest, AWriterMissingFromThePrinterListIsLoggedAndThePrinterStays) {
+  writer.printerName = "Other Writer";
+  PDFPrinterOn(f.engine, writer, "a", "");
+  EXPECT_EQ(f.Messages(), QStringList{"Error with PDF Writer module"});
+  EXPECT_EQ(f.surface.DeviceName(), "Office");
+  EXPECT_TRUE(f.trap.Errors().isEmpty());
+}
+
+TEST_F(PdfOutputTest, AWriterThatIsNotInstalledFailsEveryMemberCallThroughTheTrap) {
+  writer.installed = false;
+  PDFPrinterOn(f.engine, writer, "a", "");
+  const QStringList errors = f.trap.Errors();
+  ASSERT_EQ(errors.size(), 14);
+  EXPECT_EQ(errors[0], "429 ActiveX component can't create object");
+  EXPECT_EQ(errors[1], "424 Object required");
+  EXPECT_EQ(errors[2], "429 ActiveX component can't create object");
+  EXPECT_EQ(errors.count("424 Object required"), 12);
+  EXPECT_EQ(f.Messages(), QStringList{"Error with PDF Writer module"});
+  EXPECT_EQ(f.surface.DeviceName(), "Office");
+}
+
+TEST_F(PdfOutputTest, PrinterOffSwitchesBackByExactName) {
+  f.surface.printers = QStringList{"office", "Office", "PDF Writer"};
+  f.surface.current = 1;
+  PDFPrinterOn(f.engine, writer, "a", "");
+  ASSERT_EQ(f.surface.DeviceName(), "PDF Writer");
+  PDFPrinterOff(f.engine);
+  EXPECT_EQ(f.surface.current, 1);
+}
+
+TEST_F(PdfOutputTest, PrinterOffLeavesTheWriterWhenThePrinterHasVanished) {
+  PDFPrinterOn(f.engine, writer, "a", "");
+  f.surface.printers = QStringList{"PDF Writer"};
+  f.surface.current = 0;
+  PDFPrinterOff(f.engine);
+  EXPECT_EQ(f.surface.DeviceName(), "PDF Writer");
+
+  f.surface.printers.clear();
+  f.surface.current = -1;
+  PDFPrinterOff(f.engine);
+  EXPECT_EQ(f.surface.current, -1);
+  EXPECT_TRUE(f.trap.Errors().isEmpty());
+}
+
+// Without a PDF folder the day folder goes to the user's documents folder, or
+// home when there is none, never to the root of the file system.
+TEST_F(PdfOutputTest, NoPdfFolderUsesTheDocumentsFolderOrHome) {
+  const QByteArray oldHome = qgetenv("HOME");
+  const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+  qputenv("HOME", base.path().toUtf8());
+  qputenv("XDG_CONFIG_HOME", (base.path() + "/config").toUtf8());
+  f.state.PdfFolder.clear();
+
+  PDFPrinterOn(f.engine, writer, "a", "");
+  EXPECT_EQ(writer.Value("Output"), base.path() + "/20261208/a.pdf");
+  EXPECT_TRUE(QFileInfo(base.path() + "/20261208").isDir());
+
+  ASSERT_TRUE(QDir(base.path()).mkdir("Documents"));
+  PDFPrinterOn(f.engine, writer, "b", "");
+  EXPECT_EQ(writer.Value("Output"), base.path() + "/Documents/20261208/b.pdf");
+  EXPECT_TRUE(QFileInfo(base.path() + "/Documents/20261208").isDir());
+
+  qputenv("HOME", oldHome);
+  if (oldConfig.isNull())
+    qunsetenv("XDG_CONFIG_HOME");
+  else
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+  EXPECT_TRUE(f.trap.Errors().isEmpty());
+}
+
+TEST_F(PdfOutputTest, TheDayFolderFollowsTheEngineClock) {
+  f.trap.clock.now = QDateTime(QDate(2027, 1, 5), QTime(23, 59, 59));
+  PDFPrinterOn(f.engine, writer, "a", "");
+  EXPECT_TRUE(QFileInfo(base.path() + "/20270105").isDir());
+  EXPECT_EQ(writer.Value("Output"), base.path() + "/20270105/a.pdf");
+}
+
+}  // namespace
+}  // namespace zarn
