@@ -1,0 +1,56 @@
+#pragma once
+// The QR code picture and the off-screen canvas that turns it into a bitmap file.
+//
+// QrPicture is our stand-in for the vector metafile the QR picture maker
+// records: a white square with polygons over it, filled in one colour, without
+// outline, by the alternate (odd-even) rule, so a polygon inside another is a
+// white hole. Units are twips, origin at the bottom-left corner of the square,
+// y growing upwards. The polygons are closed: each repeats its first point last.
+//
+// QrCanvas is the square canvas the QRC command draws that picture on and saves
+// as "qrcode.bmp"; the Qt implementation paints into a QImage.
+#include <QImage>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace zarn {
+
+struct QrPoint {
+  int32_t X = 0;
+  int32_t Y = 0;
+  friend bool operator==(const QrPoint&, const QrPoint&) = default;
+};
+
+struct QrPicture {
+  int32_t side = 0;        // side of the white square, twips; a whole number of modules
+  int32_t moduleSize = 0;  // side of one module, twips (1 or more)
+  uint32_t colour = 0;     // fill of the polygons: red + 256 * green + 65536 * blue
+  std::vector<QrPoint> points;   // all polygons, one after the other
+  std::vector<int32_t> counts;   // number of points of each polygon, in order
+};
+
+class QrCanvas {
+ public:
+  virtual ~QrCanvas() = default;
+  // Clears the canvas to a square of `pixels` x `pixels` and draws the picture
+  // stretched over all of it, without smoothing: every pixel is either white or
+  // the picture's colour.
+  virtual void Draw(const QrPicture& picture, int32_t pixels) = 0;
+  // Saves what was drawn as a BMP file at `path`, replacing an earlier file
+  // only once the new one is complete. Throws ZarnError (Path/File access
+  // error) when the file cannot be written.
+  virtual void SaveBmp(const QString& path) = 0;
+};
+
+class QtQrCanvas final : public QrCanvas {
+ public:
+  void Draw(const QrPicture& picture, int32_t pixels) override;
+  void SaveBmp(const QString& path) override;
+  const QImage& image() const { return image_; }
+
+ private:
+  QImage image_;
+};
+
+}  // namespace zarn
