@@ -13,6 +13,10 @@ void QtQrCanvas::Draw(const QrPicture& picture, int32_t pixels) {
   if (pixels < 1 || picture.side < 1) Raise(RuntimeError::InvalidArgument);
   image_ = QImage(pixels, pixels, QImage::Format_RGB32);
   image_.fill(Qt::white);
+  // Pictures placed at their own size keep the box's size on paper.
+  const int dotsPerMeter = qRound(pixels * 1440.0 / kQrCanvasTwips / 0.0254);
+  image_.setDotsPerMeterX(dotsPerMeter);
+  image_.setDotsPerMeterY(dotsPerMeter);
 
   // Picture twips (y up) to canvas pixels (y down), the whole square over the
   // whole canvas.
@@ -45,8 +49,9 @@ void QtQrCanvas::Draw(const QrPicture& picture, int32_t pixels) {
 void QtQrCanvas::SaveBmp(const QString& path) {
   // QSaveFile writes beside the target and renames on commit, so a reader of
   // the old file never sees a half-written one.
+  if (image_.isNull()) Raise(RuntimeError::InvalidPicture);
   QSaveFile file(path);
-  if (image_.isNull() || !file.open(QIODevice::WriteOnly) || !image_.save(&file, "BMP") || !file.commit())
+  if (!file.open(QIODevice::WriteOnly) || !image_.save(&file, "BMP") || !file.commit())
     Raise(RuntimeError::PathFileAccess);
 }
 

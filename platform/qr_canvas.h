@@ -30,6 +30,10 @@ struct QrPicture {
   std::vector<int32_t> counts;   // number of points of each polygon, in order
 };
 
+// The canvas stands for a box of this many twips a side, whatever its pixel
+// count: the saved file states the resolution that gives it that size.
+inline constexpr int32_t kQrCanvasTwips = 1665;
+
 class QrCanvas {
  public:
   virtual ~QrCanvas() = default;
@@ -38,8 +42,8 @@ class QrCanvas {
   // the picture's colour.
   virtual void Draw(const QrPicture& picture, int32_t pixels) = 0;
   // Saves what was drawn as a BMP file at `path`, replacing an earlier file
-  // only once the new one is complete. Throws ZarnError (Path/File access
-  // error) when the file cannot be written.
+  // only once the new one is complete. Throws ZarnError: Invalid picture when
+  // nothing was drawn, Path/File access error when the file cannot be written.
   virtual void SaveBmp(const QString& path) = 0;
 };
 

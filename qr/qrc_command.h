@@ -31,7 +31,7 @@ inline constexpr bool kQrcBoost = true;
 // The canvas used to be a fixed box of 1665 twips, 111 pixels at 96 dpi, too
 // few for large symbols. It is now a whole number of pixels per module, at
 // least 4 and enough to keep at least that old size.
-inline constexpr int32_t kQrcMinCanvasPixels = 111;
+inline constexpr int32_t kQrcMinCanvasPixels = kQrCanvasTwips * 96 / 1440;
 inline constexpr int32_t kQrcMinPixelsPerModule = 4;
 
 // Side in pixels of the canvas for a picture `modules` module sizes across

@@ -83,6 +83,9 @@ TEST(QrCanvas, SavesABmpThatReplacesTheOldFileAndFailsLoudlyWhereItCannot) {
   const QImage back(path, "BMP");
   ASSERT_EQ(back.size(), QSize(132, 132));
   EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), canvas.image());
+  // Placed at its own size it still covers the old box of 1665 twips.
+  EXPECT_NEAR(132.0 / back.dotsPerMeterX() / 0.0254 * 1440, 1665, 1);
+  EXPECT_EQ(back.dotsPerMeterY(), back.dotsPerMeterX());
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("qrcode.bmp")});
 
   try {
