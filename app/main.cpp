@@ -1,0 +1,55 @@
+// zarn: started with a "zarn://" link, runs one print job and ends.
+#include <QApplication>
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include "engine/engine.h"
+#include "engine/run_log.h"
+#include "errortrap/exception_guard.h"
+#include "errortrap/trap.h"
+#include "launch/form_load.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/qt_clipboard.h"
+#include "platform/qt_dialogs.h"
+#include "platform/qt_main_window.h"
+#include "app/unwired.h"
+
+int main(int argc, char** argv) {
+  // The link as the launcher hands it over; read before Qt takes its own
+  // options out of argv.
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  const QString commandLine = args.join(u' ');
+
+  QApplication app(argc, argv);
+  const QString programFolder = QCoreApplication::applicationDirPath();
+
+  zarn::RealFileSystem files;
+  zarn::QtDialogs dialogs;
+  zarn::SystemClock clock;
+  zarn::TrapHost host;
+  host.dialogs = &dialogs;
+  host.clock = &clock;
+  host.files = &files;
+  host.errorLogPath = programFolder + QStringLiteral("/error_handler.txt");
+  host.abort = [] { std::_Exit(0); };
+  zarn::InstallTrapHost(&host);
+  zarn::vbwInitializeProtector();
+
+  zarn::UnwiredPrinter printer;
+  zarn::UnwiredHttpClient http;
+  zarn::RunLog log;
+  zarn::Engine engine(printer, printer, log, dialogs, files, printer, clock);
+  engine.programFolder = programFolder;
+
+  zarn::QtMainWindow window;
+  zarn::QtClipboard clipboard;
+  zarn::Job job{engine, http, clipboard, dialogs, files, clock, window, programFolder, commandLine, {}};
+  zarn::Form_Load(job);
+
+  // Returning ends the process; QApplication's end hands the clipboard to a
+  // clipboard manager where one runs.
+  return 0;
+}

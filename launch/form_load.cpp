@@ -1,0 +1,141 @@
+#include "launch/form_load.h"
+
+#include <optional>
+
+#include "engine/print_state.h"
+#include "errortrap/trap.h"
+#include "launch/settings_file.h"
+#include "platform/clipboard.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/main_window.h"
+#include "version.h"
+
+namespace zarn {
+
+namespace {
+constexpr qsizetype kExcerpt = 800;
+const QString kTitle = QStringLiteral("zarn");
+}  // namespace
+
+QString VersionCaption() {
+  return QStringLiteral("ZARN v%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision);
+}
+
+QString RunLogTime(const QDateTime& t) { return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); }
+
+QString ResponseExcerpt(const QString& response) {
+  return response.left(kExcerpt) + QStringLiteral("...") + response.right(kExcerpt);
+}
+
+QString SettingsPath(const QString& programFolder) { return programFolder + QStringLiteral("/zarn.ini"); }
+
+void Form_Load(Job& job) {
+  Trap trap(Proc::Form_Load);
+  Engine& e = job.engine;
+  PrintState& state = e.state;
+  RunLog& log = e.log;
+  const JobCalls& calls = job.calls;
+
+  // 1, 2: the window shows the program at work.
+  trap.Step([&] { job.window.SetVersionCaption(VersionCaption()); });
+  trap.Step([&] { job.window.ShowAndRepaint(); });
+
+  // 3: the settings file, when there is one.
+  trap.Step([&] { state.PdfCopy = kFalse; });
+  trap.Step([&] { state.PdfFolder.clear(); });
+  const QString ini = SettingsPath(job.programFolder);
+  bool haveSettings = false;
+  trap.Step([&] { haveSettings = job.files.IsFile(ini); });
+  if (haveSettings) {
+    SettingsReader settings;
+    QString line;
+    trap.Step([&] {
+      const std::optional<QByteArray> bytes = job.files.ReadAll(ini);
+      if (!bytes) Raise(RuntimeError::PathFileAccess);
+      settings = SettingsReader(*bytes);
+    });
+    trap.Step([&] { line = settings.LineInput(); });
+    trap.Step([&] {
+      if (IsNumberOne(line)) state.PdfCopy = kTrue;
+    });
+    trap.Step([&] { state.PdfFolder = settings.LineInput(); });
+  }
+
+  // 4, 5: the run log starts afresh.
+  trap.Step([&] { log.Reset(QStringLiteral("ZARN last run: ") + RunLogTime(job.clock.Now())); });
+  QString data;
+  trap.Step([&] { data = job.commandLine; });
+  trap.Step([&] { log.AppendLine(QStringLiteral("Incoming data :") + data); });
+
+  // 6: the launcher's quote in front, "/" and quote behind, and the scheme.
+  trap.Step([&] {
+    if (data.size() < 2) Raise(RuntimeError::InvalidArgument);
+    data.chop(2);
+  });
+  trap.Step([&] { data = data.mid(1); });
+  trap.Step([&] { data.replace(QStringLiteral("zarn://"), QString(), Qt::CaseSensitive); });
+  trap.Step([&] { log.AppendLine(QStringLiteral("Cleared data :") + data); });
+
+  // 7, 8: Base64, then URI escapes and UTF-8: the service request.
+  QByteArray decoded;
+  trap.Step([&] {
+    if (calls.Base64Decode) decoded = calls.Base64Decode(data);
+  });
+  trap.Step([&] { log.AppendLine(QStringLiteral("Base64 decoded :") + QString::fromLatin1(decoded)); });
+  QString request;
+  trap.Step([&] {
+    if (calls.DecodeURI) request = calls.DecodeURI(decoded);
+  });
+  trap.Step([&] { log.AppendLine(QStringLiteral("URL decoded :") + request); });
+
+  // 9, 10: the print script.
+  QString response;
+  trap.Step([&] {
+    if (calls.GetURL) response = calls.GetURL(job.http, request);
+  });
+  trap.Step([&] { log.AppendLine(QStringLiteral("Service response :") + ResponseExcerpt(response)); });
+
+  bool serviceError = false;
+  trap.Step([&] { serviceError = response.startsWith(QStringLiteral("ERROR|"), Qt::CaseSensitive); });
+  if (serviceError) {
+    // 11: the service's own error message; nothing is printed.
+    QString message;
+    trap.Step([&] { message = QString(response).replace(u'|', QStringLiteral("\r\n")); });
+    trap.Step([&] { job.dialogs.Message(kTitle, message); });
+  } else {
+    // 12: the printer run.
+    trap.Step([&] {
+      if (calls.ParsePrint) calls.ParsePrint(e, response, kFalse);
+    });
+    // 13: the PDF copy run. PdfCopy is read only now: a PDF-only script has
+    // cleared it during the printer run.
+    bool copy = false;
+    trap.Step([&] {
+      copy = state.PdfCopy != kFalse && response.right(8) != QStringLiteral("#REPRINT");
+    });
+    if (copy) {
+      trap.Step([&] {
+        if (state.PdfFileName.isEmpty())
+          state.PdfFileName = job.clock.Now().toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
+      });
+      trap.Step([&] {
+        if (calls.PDFPrinterOn) calls.PDFPrinterOn(e, state.PdfFileName, state.PdfSubFolder);
+      });
+      trap.Step([&] {
+        if (calls.ParsePrint) calls.ParsePrint(e, response, kTrue);
+      });
+      trap.Step([&] {
+        if (calls.PDFPrinterOff) calls.PDFPrinterOff(e);
+      });
+    }
+    trap.Step([&] { job.window.ProcessEvents(); });
+  }
+
+  // 14, 15: the end line, and the run log for the user.
+  trap.Step([&] { log.AppendRaw(QStringLiteral("ZARN end: ") + RunLogTime(job.clock.Now())); });
+  trap.Step([&] { job.clipboard.SetText(log.Text()); });
+}
+
+}  // namespace zarn

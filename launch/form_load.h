@@ -1,0 +1,67 @@
+#pragma once
+// Module frmMAIN: the whole job of one run, in Form_Load. It shows the window,
+// reads the settings file, cuts the link out of the command line and decodes
+// it into the service request, fetches the print script, has it run on the
+// printer and, when the settings ask for it, once more into a PDF file, and
+// leaves the run log on the clipboard. Every statement is a step of the
+// procedure's trap: Retry runs the failing step again, Ignore goes on with the
+// next one with whatever the variables hold.
+//
+// Everything the flow talks to is handed in, so that tests run it on fakes.
+// The run log is the engine's RunLog (e.engine.log); the settings land in the
+// engine's PrintState.
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+#include "engine/engine.h"
+
+namespace zarn {
+
+class HttpClient;
+class Clipboard;
+class MainWindow;
+
+// The other subsystems' procedures, with their own signatures, as main() or a
+// test wires them. A call left empty is skipped and its result stays empty.
+struct JobCalls {
+  std::function<QByteArray(const QString&)> Base64Decode;
+  std::function<QString(const QByteArray&)> DecodeURI;
+  std::function<QString(HttpClient&, QString&)> GetURL;
+  std::function<void(Engine&, const QString&, int16_t)> ParsePrint;
+  std::function<void(Engine&, const QString&, const QString&)> PDFPrinterOn;  // file name, sub-folder
+  std::function<void(Engine&)> PDFPrinterOff;
+};
+
+struct Job {
+  Engine& engine;
+  HttpClient& http;
+  Clipboard& clipboard;
+  Dialogs& dialogs;
+  FileSystem& files;
+  const Clock& clock;
+  MainWindow& window;
+  QString programFolder;  // the folder of the running program, no final "/"
+  QString commandLine;    // the program's arguments joined by one blank
+  JobCalls calls;
+};
+
+// Runs the job (steps 1 to 15); ending the process is the caller's last step.
+void Form_Load(Job& job);
+
+// "ZARN v" + major.minor.revision of the program.
+QString VersionCaption();
+
+// The run log's time format: "08/12/2026 03:29:32".
+QString RunLogTime(const QDateTime& t);
+
+// The response as the run log shows it: the first 800 characters, "...", the
+// last 800 characters (a short response appears twice).
+QString ResponseExcerpt(const QString& response);
+
+// The settings file beside the program.
+QString SettingsPath(const QString& programFolder);
+
+}  // namespace zarn

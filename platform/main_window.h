@@ -1,0 +1,20 @@
+#pragma once
+// The program's one window (frmMAIN) as the job flow sees it: it only shows
+// that the program is at work. There is no event loop of the program's own;
+// window events are handled only when the job flow asks for it.
+#include <QString>
+
+namespace zarn {
+
+class MainWindow {
+ public:
+  virtual ~MainWindow() = default;
+  // The version label (lblVER).
+  virtual void SetVersionCaption(const QString& caption) = 0;
+  // Shows the window and paints it at once, so it is visible while the job runs.
+  virtual void ShowAndRepaint() = 0;
+  // Handles the window events that are waiting, once.
+  virtual void ProcessEvents() = 0;
+};
+
+}  // namespace zarn

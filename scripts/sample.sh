@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Fresh machine to a finished print job: installs the dependencies, builds,
+# starts the sample print service on 127.0.0.1 and runs zarn with a real
+# "zarn://" link to it, the way the desktop's link handler starts it. The
+# program runs from a copy in out/sample/ with a zarn.ini that asks for a PDF
+# copy of every job into out/sample/pdf/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bash scripts/install-deps.sh
+bash scripts/build.sh
+
+out=$root/out/sample
+rm -rf "$out"
+mkdir -p "$out/pdf"
+cp build/zarn "$out/zarn"
+printf '1\r\n%s\r\n' "$out/pdf" > "$out/zarn.ini"
+
+python3 examples/sample_service.py examples/scripts/hello.txt --requests 5 --seconds 120 \
+  > "$out/service.out" 2> "$out/service.log" &
+service=$!
+trap 'kill "$service" 2>/dev/null || true' EXIT
+port=
+for _ in $(seq 1 100); do
+  port=$(sed -n 's/^port //p' "$out/service.out" 2>/dev/null || true)
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+[ -n "$port" ] || { echo "the sample service did not start (see $out/service.log)" >&2; exit 1; }
+
+# The service request, URI-escaped and Base64-encoded, as a web page puts it in
+# the link; the launcher hands it over as quote, link, "/", quote.
+request="127.0.0.1:$port/print?job=hello"
+link="zarn://$(printf '%s' "$request" | base64 -w0)"
+echo "service: http://$request"
+echo "link:    $link"
+
+# Runs zarn and copies the run log from the clipboard once zarn has ended
+# (inside the same X display: a virtual one when there is none).
+cat > "$out/run.sh" <<'INNER'
+#!/usr/bin/env bash
+out=$1; link=$2
+rc=0
+timeout 120 "$out/zarn" "\"$link/\"" || rc=$?
+xclip -o -selection clipboard > "$out/run-log.txt" 2>/dev/null || true
+exit $rc
+INNER
+rc=0
+if [ -n "${DISPLAY:-}" ]; then
+  bash "$out/run.sh" "$out" "$link" || rc=$?
+else
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash "$out/run.sh" "$out" "$link" || rc=$?
+fi
+
+echo
+if [ "$rc" -eq 124 ]; then
+  echo "zarn did not finish within 120 s: a dialog was waiting (see the error log below)."
+fi
+echo "run log (on the clipboard$( [ -z "${DISPLAY:-}" ] && echo ' of the virtual display') and in $out/run-log.txt):"
+tr -d '\r' < "$out/run-log.txt" | sed 's/^/  /'
+echo
+if [ -s "$out/error_handler.txt" ]; then
+  echo "error log: $out/error_handler.txt"
+  tr -d '\r' < "$out/error_handler.txt" | sed 's/^/  /'
+else
+  echo "error log: none written (no error)"
+fi
+pdfs=$(find "$out/pdf" -name '*.pdf' 2>/dev/null | sort)
+if [ -n "$pdfs" ]; then
+  echo "PDF output:"
+  printf '  %s\n' $pdfs
+else
+  echo "PDF output: none in $out/pdf"
+fi
+exit $rc

@@ -1,0 +1,80 @@
+#!/usr/bin/env python3
+"""End to end: the real zarn, started with a real "zarn://" link to a print
+service on 127.0.0.1, leaves its run log on the X clipboard, and the log is
+still there after the process has ended.
+
+usage: e2e_run_log.py <zarn program> <sample service script>
+Exit 77 (skipped) when there is no X display."""
+import base64
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+
+
+def main():
+    zarn, service_script = sys.argv[1], sys.argv[2]
+    if not os.environ.get("DISPLAY"):
+        print("no X display: skipped")
+        return SKIP
+    with tempfile.TemporaryDirectory(prefix="zarn-e2e-") as folder:
+        # A copy of the program in a folder of its own: no zarn.ini, its own error log.
+        program = os.path.join(folder, "zarn")
+        shutil.copy(zarn, program)
+        script = os.path.join(folder, "script.txt")
+        with open(script, "wb") as f:
+            # Sets a name and margins only, so the run puts nothing on paper.
+            f.write(b"PDFNAME|e2e\r\nMRG|10|10\r\n")
+        service = subprocess.Popen(
+            [sys.executable, service_script, script, "--requests", "3", "--seconds", "60"],
+            stdout=subprocess.PIPE, text=True)
+        try:
+            line = service.stdout.readline()
+            if not line.startswith("port "):
+                print("the service did not start:", line)
+                return 1
+            port = int(line.split()[1])
+            request = "127.0.0.1:%d/print?job=e2e" % port
+            data = base64.b64encode(request.encode()).decode()
+            # quote, link, "/", quote: the way the link handler starts the program
+            argument = '"zarn://%s/"' % data
+            # Something else on the clipboard first, so a stale run log cannot pass.
+            subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=b"before",
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+            run = subprocess.run([program, argument], timeout=90,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+            if run.returncode != 0:
+                print("zarn ended with", run.returncode, run.stderr)
+                return 1
+            # The process has ended; the clipboard must still answer.
+            log = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
+                                 timeout=20, check=True).stdout.decode("utf-8")
+        finally:
+            service.kill()
+            service.wait()
+        lines = log.split("\r\n")
+        failures = []
+
+        def expect(ok, what):
+            if not ok:
+                failures.append(what)
+
+        expect(lines[0].startswith("ZARN last run: "), "first line is the start line")
+        expect(lines[-1].startswith("ZARN end: "), "last line is the end line, without a line end")
+        expect(lines[1:3] == ["Incoming data :" + argument, "Cleared data :" + data],
+               "the link as given and after cutting")
+        expect(not os.path.exists(os.path.join(folder, "error_handler.txt")), "no error was trapped")
+        if failures:
+            print("run log:\n" + log)
+            for f in failures:
+                print("FAILED:", f)
+            return 1
+        print(log)
+        return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

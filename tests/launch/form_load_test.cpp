@@ -1,0 +1,302 @@
+// The job flow on fakes: window, settings file, run log, command line, the
+// service's error reply and the PDF copy run.
+#include "launch/form_load.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <functional>
+#include <optional>
+
+#include "tests/support/engine_fixture.h"
+#include "tests/support/launch_fakes.h"
+
+namespace zarn::testing {
+namespace {
+
+// The link as the launcher hands it over: quote, link, "/", quote.
+QString Link(const QString& request) {
+  return QStringLiteral("\"zarn://") + QString::fromLatin1(request.toUtf8().toBase64()) + QStringLiteral("/\"");
+}
+
+class FormLoadTest : public ::testing::Test {
+ protected:
+  FormLoadTest() {
+    calls.Base64Decode = [this](const QString& text) {
+      base64Inputs << text;
+      return QByteArray::fromBase64(text.toLatin1());
+    };
+    calls.DecodeURI = [](const QByteArray& bytes) { return QString::fromUtf8(bytes); };
+    calls.GetURL = [](HttpClient& http, QString& address) {
+      return QString::fromUtf8(http.Get(address, HttpTimeouts{}).body);
+    };
+    calls.ParsePrint = [this](Engine& e, const QString& script, int16_t pdfPass) {
+      flow << QStringLiteral("ParsePrint %1 %2").arg(pdfPass).arg(script);
+      if (onParsePrint) onParsePrint(e, pdfPass);
+    };
+    calls.PDFPrinterOn = [this](Engine&, const QString& name, const QString& sub) {
+      flow << QStringLiteral("PDFPrinterOn %1|%2").arg(name, sub);
+    };
+    calls.PDFPrinterOff = [this](Engine&) { flow << QStringLiteral("PDFPrinterOff"); };
+  }
+
+  void WriteSettings(const QByteArray& bytes) {
+    QFile f(SettingsPath(fx.trap.folder));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  }
+
+  // Runs the whole flow and returns the run log as the clipboard got it.
+  QString Run(const QString& commandLine) {
+    Job job{fx.engine, http, clipboard, fx.trap.dialogs, fx.trap.files, fx.trap.clock, window,
+            fx.trap.folder, commandLine, calls};
+    Form_Load(job);
+    return clipboard.texts.value(0);
+  }
+  QString RunWith(const QString& response) {
+    http.body = response;
+    return Run(Link(QStringLiteral("127.0.0.1/print?job=1")));
+  }
+  QStringList LogLines(const QString& log) const { return log.split(QStringLiteral("\r\n")); }
+
+  EngineFixture fx;
+  ScriptedHttp http;
+  FakeClipboard clipboard;
+  FakeMainWindow window;
+  JobCalls calls;
+  QStringList flow;          // the engine and PDF calls, in order
+  QStringList base64Inputs;  // what the flow handed to Base64Decode
+  std::function<void(Engine&, int16_t)> onParsePrint;
+};
+
+TEST_F(FormLoadTest, RunLogHasEveryLineInOrderAndEndsOnTheClipboard) {
+  fx.trap.clock.now = QDateTime(QDate(2026, 1, 5), QTime(14, 7, 9));
+  onParsePrint = [](Engine& e, int16_t) { e.log.Message(QStringLiteral("printed")); };
+  http.body = QStringLiteral("PT|1|2|Hi|0|0|L|0");
+  const QString link = Link(QStringLiteral("127.0.0.1:8080/print?job=7&name=M\u00fcller"));
+  const QString log = Run(link);
+
+  const QString data = link.mid(8).chopped(2);
+  EXPECT_EQ(log, QStringLiteral("ZARN last run: 05/01/2026 14:07:09\r\n"
+                                "Incoming data :") + link + QStringLiteral("\r\n"
+                                "Cleared data :") + data + QStringLiteral("\r\n"
+                                "Base64 decoded :127.0.0.1:8080/print?job=7&name=M\u00c3\u00bcller\r\n"
+                                "URL decoded :127.0.0.1:8080/print?job=7&name=M\u00fcller\r\n"
+                                "Service response :PT|1|2|Hi|0|0|L|0...PT|1|2|Hi|0|0|L|0\r\n"
+                                "MESSAGE :printed\r\n"
+                                "ZARN end: 05/01/2026 14:07:09"));
+  EXPECT_EQ(clipboard.texts.size(), 1);
+  EXPECT_EQ(http.urls, QStringList{QStringLiteral("127.0.0.1:8080/print?job=7&name=M\u00fcller")});
+  EXPECT_EQ(flow, QStringList{QStringLiteral("ParsePrint 0 PT|1|2|Hi|0|0|L|0")});
+  EXPECT_EQ(window.calls, (QStringList{QStringLiteral("caption ") + VersionCaption(), QStringLiteral("show"),
+                                       QStringLiteral("events")}));
+  EXPECT_TRUE(fx.trap.Errors().isEmpty());
+}
+
+TEST(VersionCaption, IsPrefixAndTheProjectVersion) {
+  EXPECT_EQ(VersionCaption(), QStringLiteral("ZARN v" ZARN_PROJECT_VERSION));
+}
+
+TEST_F(FormLoadTest, RunLogStartsAfreshEveryRun) {
+  fx.log.AppendLine(QStringLiteral("left over"));
+  const QString log = RunWith(QStringLiteral("x"));
+  EXPECT_TRUE(log.startsWith(QStringLiteral("ZARN last run: 08/12/2026 03:29:32\r\n")));
+  EXPECT_FALSE(log.contains(QStringLiteral("left over")));
+}
+
+TEST(ResponseExcerpt, FirstAndLast800CharactersJoinedByDots) {
+  const QString head(800, u'a'), middle(400, u'm'), tail(800, u'z');
+  struct Row {
+    const char* name;
+    QString response;
+    QString expected;
+  } rows[] = {
+      {"empty", QString(), QStringLiteral("...")},
+      {"ten characters twice", QStringLiteral("0123456789"), QStringLiteral("0123456789...0123456789")},
+      {"exactly 800", head, head + QStringLiteral("...") + head},
+      {"long: middle left out", head + middle + tail, head + QStringLiteral("...") + tail},
+  };
+  for (const Row& r : rows) EXPECT_EQ(ResponseExcerpt(r.response), r.expected) << r.name;
+}
+
+TEST_F(FormLoadTest, ServiceErrorIsShownLineByLineAndNothingPrinted) {
+  WriteSettings("1\r\n/tmp/pdf\r\n");
+  const QString log = RunWith(QStringLiteral("ERROR|a|b"));
+  EXPECT_EQ(fx.trap.dialogs.messages, QStringList{QStringLiteral("zarn|ERROR\r\na\r\nb")});
+  EXPECT_TRUE(flow.isEmpty());
+  EXPECT_FALSE(window.calls.contains(QStringLiteral("events")));
+  const QStringList lines = LogLines(log);
+  EXPECT_EQ(lines.value(5), QStringLiteral("Service response :ERROR|a|b...ERROR|a|b"));
+  EXPECT_EQ(lines.last(), QStringLiteral("ZARN end: 08/12/2026 03:29:32"));
+}
+
+TEST_F(FormLoadTest, ErrorPrefixIsCaseSensitive) {
+  RunWith(QStringLiteral("error|a|b"));
+  EXPECT_TRUE(fx.trap.dialogs.messages.isEmpty());
+  EXPECT_EQ(flow, QStringList{QStringLiteral("ParsePrint 0 error|a|b")});
+}
+
+TEST_F(FormLoadTest, PdfCopyRunAndTheReprintMark) {
+  struct Row {
+    const char* name;
+    QString response;
+    bool copy;
+  } rows[] = {
+      {"plain script", QStringLiteral("SD|P|A4|1\r\nED"), true},
+      {"ends with the mark", QStringLiteral("SD|P|A4|1\r\n#REPRINT"), false},
+      {"mark then a line end", QStringLiteral("SD|P|A4|1\r\n#REPRINT\r\n"), true},
+      {"mark in lower case", QStringLiteral("SD|P|A4|1\r\n#reprint"), true},
+      {"empty response", QString(), true},
+  };
+  for (const Row& r : rows) {
+    flow.clear();
+    fx.state.PdfFileName.clear();
+    fx.trap.clock.now = QDateTime(QDate(2026, 12, 8), QTime(15, 4, 5));
+    clipboard.texts.clear();
+    WriteSettings("1\r\n/srv/pdf\r\n");
+    RunWith(r.response);
+    QStringList expected{QStringLiteral("ParsePrint 0 ") + r.response};
+    if (r.copy)
+      expected << QStringLiteral("PDFPrinterOn 2026-12-08-15-04-05|") << QStringLiteral("ParsePrint -1 ") + r.response
+               << QStringLiteral("PDFPrinterOff");
+    EXPECT_EQ(flow, expected) << r.name;
+    EXPECT_EQ(fx.state.PdfFolder, QStringLiteral("/srv/pdf")) << r.name;
+  }
+}
+
+TEST_F(FormLoadTest, PdfCopyUsesTheNamesTheScriptSet) {
+  WriteSettings("1\r\n/srv/pdf\r\n");
+  onParsePrint = [](Engine& e, int16_t pass) {
+    if (pass == kFalse) {
+      e.state.PdfFileName = QStringLiteral("invoice");
+      e.state.PdfSubFolder = QStringLiteral("2024");
+    }
+  };
+  RunWith(QStringLiteral("PDFNAME|2024|invoice|"));
+  EXPECT_EQ(flow.value(1), QStringLiteral("PDFPrinterOn invoice|2024"));
+}
+
+TEST_F(FormLoadTest, ScriptThatClearsPdfCopyGetsNoSecondRun) {
+  WriteSettings("1\r\n/srv/pdf\r\n");
+  onParsePrint = [](Engine& e, int16_t) { e.state.PdfCopy = kFalse; };
+  RunWith(QStringLiteral("PDFONLY"));
+  EXPECT_EQ(flow, QStringList{QStringLiteral("ParsePrint 0 PDFONLY")});
+}
+
+TEST_F(FormLoadTest, EmptyResponse) {
+  const QString log = RunWith(QString());
+  EXPECT_EQ(LogLines(log).value(5), QStringLiteral("Service response :..."));
+  EXPECT_EQ(flow, QStringList{QStringLiteral("ParsePrint 0 ")});
+}
+
+TEST_F(FormLoadTest, SettingsFile) {
+  struct Row {
+    const char* name;
+    std::optional<QByteArray> file;  // none: no settings file
+    int16_t pdfCopy;
+    QString pdfFolder;
+    QStringList errors;
+  } rows[] = {
+      {"missing", std::nullopt, kFalse, QString(), {}},
+      {"copy on", QByteArray("1\r\n/srv/pdf\r\n"), kTrue, QStringLiteral("/srv/pdf"), {}},
+      {"compared as a number", QByteArray(" 1.0 \r\n/srv/pdf"), kTrue, QStringLiteral("/srv/pdf"), {}},
+      {"2 leaves it off", QByteArray("2\r\n/srv/pdf\r\n"), kFalse, QStringLiteral("/srv/pdf"), {}},
+      {"empty first line", QByteArray("\r\n/srv/pdf\r\n"), kFalse, QStringLiteral("/srv/pdf"), {}},
+      {"text is not a number", QByteArray("yes\r\n/srv/pdf"), kFalse, QStringLiteral("/srv/pdf"), {}},
+      {"CR alone ends lines", QByteArray("1\r/srv/pdf\r"), kTrue, QStringLiteral("/srv/pdf"), {}},
+      {"CR CR LF: empty second line", QByteArray("1\r\r\n/srv/pdf"), kTrue, QString(), {}},
+      {"LF does not end a line", QByteArray("1\n/srv/pdf\n"), kFalse, QString(),
+       {QStringLiteral("62 Input past end of file")}},
+      {"one line", QByteArray("1\r\n"), kTrue, QString(), {QStringLiteral("62 Input past end of file")}},
+      {"one line without end", QByteArray("1"), kTrue, QString(), {QStringLiteral("62 Input past end of file")}},
+      {"empty file", QByteArray(""), kFalse, QString(),
+       {QStringLiteral("62 Input past end of file"), QStringLiteral("62 Input past end of file")}},
+      {"UTF-8 folder", QByteArray("1\r\n/srv/B\xc3\xbcro\r\n"), kTrue, QStringLiteral("/srv/B\u00fcro"), {}},
+      {"single-byte folder", QByteArray("1\r\nC:\\Ablage\\B\xfcro\r\n"), kTrue,
+       QStringLiteral("C:\\Ablage\\B\u00fcro"), {}},
+  };
+  for (const Row& r : rows) {
+    QFile::remove(SettingsPath(fx.trap.folder));
+    if (r.file) WriteSettings(*r.file);
+    fx.trap.dialogs.questions.clear();
+    fx.state.PdfCopy = kTrue;  // a run starts from its own defaults
+    fx.state.PdfFolder = QStringLiteral("left over");
+    clipboard.texts.clear();
+    RunWith(QStringLiteral("x"));
+    EXPECT_EQ(fx.state.PdfCopy, r.pdfCopy) << r.name;
+    EXPECT_EQ(fx.state.PdfFolder, r.pdfFolder) << r.name;
+    EXPECT_EQ(fx.trap.Errors(), r.errors) << r.name;
+    EXPECT_EQ(clipboard.texts.size(), 1) << r.name << ": a trapped error that is ignored does not end the run";
+  }
+}
+
+TEST_F(FormLoadTest, OneLineSettingsFileIsLoggedAtTheJobFlow) {
+  WriteSettings("1\r\n");
+  RunWith(QStringLiteral("x"));
+  const QStringList lines = fx.trap.LogLines();
+  ASSERT_EQ(lines.size(), 1);
+  EXPECT_TRUE(lines[0].contains(QStringLiteral("- Error 62\tInput past end of file\tSQL:\tLocation: zarn.frmMAIN.Form_Load\tLine ")))
+      << lines[0].toStdString();
+}
+
+TEST_F(FormLoadTest, CommandLineCutting) {
+  struct Row {
+    const char* name;
+    QString commandLine;
+    QString cleared;
+    QStringList errors;
+  } rows[] = {
+      {"quote, link, slash, quote", QStringLiteral("\"zarn://QUJD/\""), QStringLiteral("QUJD"), {}},
+      {"scheme everywhere", QStringLiteral("\"zarn://QUzarn://JDzarn:///\""), QStringLiteral("QUJD"), {}},
+      {"scheme in capitals stays", QStringLiteral("\"ZARN://QUJD/\""), QStringLiteral("ZARN://QUJD"), {}},
+      {"one pass of removal", QStringLiteral("\"zarnzarn://://QUJD/\""), QStringLiteral("zarn://QUJD"), {}},
+      {"cut without looking", QStringLiteral("\"zarn://QUJD\""), QStringLiteral("QUJ"), {}},
+      {"two characters", QStringLiteral("ab"), QString(), {}},
+      {"one character", QStringLiteral("a"), QString(), {QStringLiteral("5 Invalid procedure call or argument")}},
+      {"empty", QString(), QString(), {QStringLiteral("5 Invalid procedure call or argument")}},
+  };
+  for (const Row& r : rows) {
+    fx.trap.dialogs.questions.clear();
+    clipboard.texts.clear();
+    const QStringList lines = LogLines(Run(r.commandLine));
+    EXPECT_EQ(lines.value(1), QStringLiteral("Incoming data :") + r.commandLine) << r.name;
+    EXPECT_EQ(lines.value(2), QStringLiteral("Cleared data :") + r.cleared) << r.name;
+    EXPECT_EQ(fx.trap.Errors(), r.errors) << r.name;
+  }
+}
+
+TEST_F(FormLoadTest, RetryRunsTheFailingStepAgain) {
+  fx.trap.dialogs.answers = {TrapChoice::Retry, TrapChoice::Retry, TrapChoice::Ignore};
+  const QString log = Run(QStringLiteral("a"));
+  EXPECT_EQ(fx.trap.Errors().size(), 3);
+  EXPECT_EQ(fx.trap.LogLines().size(), 3);
+  EXPECT_TRUE(log.endsWith(QStringLiteral("ZARN end: 08/12/2026 03:29:32")));
+}
+
+TEST_F(FormLoadTest, AbortEndsAtOnceWithoutEndLineOrClipboard) {
+  const QString marker = fx.trap.folder + QStringLiteral("/clipboard-was-set");
+  class MarkingClipboard final : public Clipboard {
+   public:
+    explicit MarkingClipboard(QString path) : path_(std::move(path)) {}
+    void SetText(const QString&) override {
+      QFile f(path_);
+      (void)f.open(QIODevice::WriteOnly);
+    }
+
+   private:
+    QString path_;
+  } marking(marker);
+  const auto abortRun = [&] {
+    fx.trap.dialogs.answers = {TrapChoice::Abort};
+    Job job{fx.engine, http, marking, fx.trap.dialogs, fx.trap.files, fx.trap.clock, window,
+            fx.trap.folder, QStringLiteral("a"), calls};
+    Form_Load(job);
+    std::_Exit(3);  // not reached: Abort ends the process
+  };
+  EXPECT_EXIT(abortRun(), ::testing::ExitedWithCode(0), "");
+  EXPECT_FALSE(QFile::exists(marker));
+  EXPECT_EQ(fx.trap.LogLines().size(), 1);
+}
+
+}  // namespace
+}  // namespace zarn::testing

@@ -1,0 +1,146 @@
+// The window, the message boxes and the clipboard on real Qt: under the test
+// command's virtual X display, or offscreen when there is no display.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScreen>
+#include <QTimer>
+#include <memory>
+
+#include "platform/qt_clipboard.h"
+#include "platform/qt_dialogs.h"
+#include "platform/qt_main_window.h"
+
+namespace zarn {
+namespace {
+
+class QtApp : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "test_launch_qt";
+    static char* argv[] = {name, nullptr};
+    app_ = std::make_unique<QApplication>(argc, argv);
+  }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  std::unique_ptr<QApplication> app_;
+};
+const auto* const kQtApp = ::testing::AddGlobalTestEnvironment(new QtApp);
+
+TEST(QtMainWindow, FixedWindowWithCaptionLabelsAndVersion) {
+  QtMainWindow w;
+  QWidget& widget = w.Widget();
+  EXPECT_EQ(widget.windowTitle(), QStringLiteral("zarn://"));
+  EXPECT_EQ(widget.objectName(), QStringLiteral("frmMAIN"));
+  // 2520 x 1665 twips: 168 x 111 pixels at 96 dots per inch.
+  EXPECT_EQ(widget.minimumSize(), widget.maximumSize());
+  EXPECT_EQ(widget.width(), TwipsToPixels(2520, true));
+  EXPECT_EQ(widget.height(), TwipsToPixels(1665, false));
+  EXPECT_EQ(TwipsToPixels(1440, true), qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchX()));
+  for (QLabel* label : {&w.Label1(), &w.VersionLabel()}) {
+    EXPECT_EQ(label->font().family(), QStringLiteral("Arial Narrow")) << label->objectName().toStdString();
+    EXPECT_TRUE(widget.rect().contains(label->geometry())) << label->objectName().toStdString();
+  }
+  EXPECT_EQ(w.Label1().objectName(), QStringLiteral("Label1"));
+  EXPECT_EQ(w.VersionLabel().objectName(), QStringLiteral("lblVER"));
+  auto* logo = widget.findChild<QLabel*>(QStringLiteral("Image1"));
+  ASSERT_NE(logo, nullptr);
+  EXPECT_FALSE(logo->pixmap().isNull());
+
+  w.SetVersionCaption(QStringLiteral("ZARN v2.1.0"));
+  EXPECT_EQ(w.VersionLabel().text(), QStringLiteral("ZARN v2.1.0"));
+  w.ShowAndRepaint();
+  EXPECT_TRUE(widget.isVisible());
+  w.ProcessEvents();
+}
+
+// Presses `button` on the message box once it is up and records what it showed.
+struct BoxSeen {
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QList<QMessageBox::StandardButton> buttons;
+};
+void PressWhenShown(QMessageBox::StandardButton button, BoxSeen& seen, int attempts = 200) {
+  QTimer::singleShot(10, [=, &seen] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) {
+      if (attempts > 0) PressWhenShown(button, seen, attempts - 1);
+      return;
+    }
+    seen.title = box->windowTitle();
+    seen.text = box->text();
+    seen.icon = box->icon();
+    for (QAbstractButton* b : box->buttons()) seen.buttons << box->standardButton(b);
+    box->button(button)->click();
+  });
+}
+
+TEST(QtDialogs, MessageHasOnlyOkAndNoIcon) {
+  QtDialogs dialogs;
+  BoxSeen seen;
+  PressWhenShown(QMessageBox::Ok, seen);
+  dialogs.Message(QStringLiteral("zarn"), QStringLiteral("ERROR\r\na\r\nb"));
+  EXPECT_EQ(seen.title, QStringLiteral("zarn"));
+  EXPECT_EQ(seen.text, QStringLiteral("ERROR\na\nb"));
+  EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(seen.buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
+}
+
+TEST(QtDialogs, AbortRetryIgnoreReturnsTheButtonPressed) {
+  QtDialogs dialogs;
+  const std::pair<QMessageBox::StandardButton, TrapChoice> rows[] = {
+      {QMessageBox::Abort, TrapChoice::Abort},
+      {QMessageBox::Retry, TrapChoice::Retry},
+      {QMessageBox::Ignore, TrapChoice::Ignore},
+  };
+  for (const auto& [button, choice] : rows) {
+    BoxSeen seen;
+    PressWhenShown(button, seen);
+    EXPECT_EQ(dialogs.AbortRetryIgnore(QStringLiteral("zarn"), QStringLiteral("Error 6\r\nOverflow")), choice);
+    EXPECT_EQ(seen.title, QStringLiteral("zarn"));
+    EXPECT_EQ(seen.text, QStringLiteral("Error 6\nOverflow"));
+    EXPECT_EQ(seen.buttons.size(), 3);
+    for (auto b : {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore}) EXPECT_TRUE(seen.buttons.contains(b));
+  }
+}
+
+TEST(QtClipboard, TextReachesTheDesktopClipboardUnchanged) {
+  const QString text = QStringLiteral("ZARN last run: 08/12/2026 03:29:32\r\nURL decoded :M\u00fcller\r\nZARN end: x");
+  QtClipboard clipboard;
+  clipboard.SetText(text);
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+    EXPECT_EQ(clipboard.LastRoute(), QtClipboard::Route::Qt);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), text);
+    return;
+  }
+  // No clipboard manager runs on the test display: a detached helper serves it.
+  ASSERT_FALSE(ClipboardManagerRuns());
+  EXPECT_EQ(clipboard.LastRoute(), QtClipboard::Route::Helper);
+  QProcess out;
+  out.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+  ASSERT_TRUE(out.waitForFinished(10000));
+  EXPECT_EQ(QString::fromUtf8(out.readAllStandardOutput()), text);
+}
+
+TEST(QtClipboard, WithoutAHelperQtKeepsTheText) {
+  // On X11 the helper has the clipboard by now, and Qt's older time stamp may
+  // not take it back; elsewhere Qt's clipboard is the one used.
+  if (QGuiApplication::platformName() == QLatin1String("xcb")) GTEST_SKIP() << "X11 uses the helper";
+  QtClipboard clipboard{QString()};
+  clipboard.SetText(QStringLiteral("abc"));
+  EXPECT_EQ(clipboard.LastRoute(), QtClipboard::Route::Qt);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("abc"));
+}
+
+}  // namespace
+}  // namespace zarn

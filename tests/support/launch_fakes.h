@@ -1,0 +1,39 @@
+#pragma once
+// Fakes for the job flow: the window, the clipboard and an HTTP client that
+// answer from what the test set and record what they were asked.
+#include <QString>
+#include <QStringList>
+
+#include "platform/clipboard.h"
+#include "platform/main_window.h"
+#include "platform/web.h"
+
+namespace zarn::testing {
+
+// Records "caption <text>", "show" and "events" in the order of the calls.
+class FakeMainWindow final : public MainWindow {
+ public:
+  void SetVersionCaption(const QString& caption) override { calls << QStringLiteral("caption ") + caption; }
+  void ShowAndRepaint() override { calls << QStringLiteral("show"); }
+  void ProcessEvents() override { calls << QStringLiteral("events"); }
+  QStringList calls;
+};
+
+class FakeClipboard final : public Clipboard {
+ public:
+  void SetText(const QString& text) override { texts << text; }
+  QStringList texts;  // every text put on the clipboard, in order
+};
+
+// Answers every GET with `body` (UTF-8) and records the addresses.
+class ScriptedHttp final : public HttpClient {
+ public:
+  HttpReply Get(const QString& url, const HttpTimeouts&) override {
+    urls << url;
+    return HttpReply{200, QByteArrayLiteral("text/plain; charset=utf-8"), body.toUtf8()};
+  }
+  QString body;
+  QStringList urls;
+};
+
+}  // namespace zarn::testing
