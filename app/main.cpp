@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "decoding/decoding.h"
 #include "engine/engine.h"
 #include "engine/run_log.h"
 #include "errortrap/exception_guard.h"
@@ -46,7 +47,10 @@ int main(int argc, char** argv) {
 
   zarn::QtMainWindow window;
   zarn::QtClipboard clipboard;
-  zarn::Job job{engine, http, clipboard, dialogs, files, clock, window, programFolder, commandLine, {}};
+  zarn::JobCalls calls;
+  calls.Base64Decode = &zarn::Base64Decode;
+  calls.DecodeURI = &zarn::DecodeURI;
+  zarn::Job job{engine, http, clipboard, dialogs, files, clock, window, programFolder, commandLine, calls};
   zarn::Form_Load(job);
 
   // Returning ends the process; QApplication's end hands the clipboard to a

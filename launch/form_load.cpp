@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "decoding/decoding.h"
 #include "engine/print_state.h"
 #include "errortrap/trap.h"
 #include "launch/settings_file.h"
@@ -83,7 +84,7 @@ void Form_Load(Job& job) {
   trap.Step([&] {
     if (calls.Base64Decode) decoded = calls.Base64Decode(data);
   });
-  trap.Step([&] { log.AppendLine(QStringLiteral("Base64 decoded :") + QString::fromLatin1(decoded)); });
+  trap.Step([&] { log.AppendLine(QStringLiteral("Base64 decoded :") + ByteStringText(decoded)); });
   QString request;
   trap.Step([&] {
     if (calls.DecodeURI) request = calls.DecodeURI(decoded);

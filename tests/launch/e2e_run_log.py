@@ -37,7 +37,8 @@ def main():
                 print("the service did not start:", line)
                 return 1
             port = int(line.split()[1])
-            request = "127.0.0.1:%d/print?job=e2e" % port
+            # URI-escaped UTF-8, as a web page escapes it before Base64
+            request = "127.0.0.1:%d/print?job=e2e&name=M%%C3%%BCller+K" % port
             data = base64.b64encode(request.encode()).decode()
             # quote, link, "/", quote: the way the link handler starts the program
             argument = '"zarn://%s/"' % data
@@ -64,8 +65,10 @@ def main():
 
         expect(lines[0].startswith("ZARN last run: "), "first line is the start line")
         expect(lines[-1].startswith("ZARN end: "), "last line is the end line, without a line end")
-        expect(lines[1:3] == ["Incoming data :" + argument, "Cleared data :" + data],
-               "the link as given and after cutting")
+        expect(lines[1:5] == ["Incoming data :" + argument, "Cleared data :" + data,
+                              "Base64 decoded :" + request,
+                              "URL decoded :" + request.replace("M%C3%BCller+K", "M\u00fcller K")],
+               "the link as given, cut, and decoded into the service request")
         expect(not os.path.exists(os.path.join(folder, "error_handler.txt")), "no error was trapped")
         if failures:
             print("run log:\n" + log)
