@@ -3,10 +3,14 @@
 service on 127.0.0.1, leaves its run log on the X clipboard, and the log is
 still there after the process has ended.
 
-usage: e2e_run_log.py <zarn program> <sample service script>
+With a clipboard manager program as third argument, that manager runs on the
+display and the run log must have been handed to it when zarn ended.
+
+usage: e2e_run_log.py <zarn program> <sample service script> [<clipboard manager>]
 Exit 77 (skipped) when there is no X display."""
 import base64
 import os
+import select
 import shutil
 import subprocess
 import sys
@@ -17,6 +21,7 @@ SKIP = 77
 
 def main():
     zarn, service_script = sys.argv[1], sys.argv[2]
+    manager_program = sys.argv[3] if len(sys.argv) > 3 else None
     if not os.environ.get("DISPLAY"):
         print("no X display: skipped")
         return SKIP
@@ -31,7 +36,13 @@ def main():
         service = subprocess.Popen(
             [sys.executable, service_script, script, "--requests", "3", "--seconds", "60"],
             stdout=subprocess.PIPE, text=True)
+        manager = None
         try:
+            if manager_program:
+                manager = subprocess.Popen([manager_program, "60"], stdout=subprocess.PIPE, text=True)
+                if manager.stdout.readline().strip() != "ready":
+                    print("the clipboard manager did not start")
+                    return 1
             line = service.stdout.readline()
             if not line.startswith("port "):
                 print("the service did not start:", line)
@@ -53,9 +64,17 @@ def main():
             # The process has ended; the clipboard must still answer.
             log = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
                                  timeout=20, check=True).stdout.decode("utf-8")
+            saved = None
+            if manager:
+                ready, _, _ = select.select([manager.stdout], [], [], 10)
+                line = manager.stdout.readline() if ready else ""
+                if line.startswith("saved "):
+                    saved = bytes.fromhex(line.split()[1]).decode("utf-8")
         finally:
-            service.kill()
-            service.wait()
+            for p in (service, manager):
+                if p:
+                    p.kill()
+                    p.wait()
         lines = log.split("\r\n")
         failures = []
 
@@ -69,6 +88,8 @@ def main():
                               "Base64 decoded :" + request,
                               "URL decoded :" + request.replace("M%C3%BCller+K", "M\u00fcller K")],
                "the link as given, cut, and decoded into the service request")
+        if manager_program:
+            expect(saved == log, "zarn handed the run log to the clipboard manager")
         expect(not os.path.exists(os.path.join(folder, "error_handler.txt")), "no error was trapped")
         if failures:
             print("run log:\n" + log)
