@@ -1,0 +1,80 @@
+#include "forms/paper_size.h"
+
+#include <QLocale>
+
+#include "engine/document.h"
+#include "errortrap/convert.h"
+#include "errortrap/trap.h"
+#include "forms/form_store.h"
+#include "platform/print_surface.h"
+
+namespace zarn {
+
+namespace {
+
+constexpr int32_t kUnitsPerCm = 10000;
+
+QString Word(int16_t flag) { return flag != 0 ? QStringLiteral("True") : QStringLiteral("False"); }
+
+// Centimetres in their shortest decimal form: 21, 29.7, 14.85.
+QString Centimetres(int32_t units) {
+  return QString::number(static_cast<double>(units) / kUnitsPerCm, 'f', QLocale::FloatingPointShortest);
+}
+
+}  // namespace
+
+int16_t PaperSize(Engine& e, FormSpooler& spooler, int32_t ownerWindow, int32_t& width, int32_t& height,
+                  QString& formName) {
+  Trap trap(Proc::PaperSize);
+  int16_t flag = kFalse;
+  int16_t position = 0;
+  FormSize size;
+  QStringList names;
+
+  trap.Step([&] {
+    e.log.Message(QStringLiteral("PaperSize:'W=") + QString::number(width) + QStringLiteral(", H=") +
+                  QString::number(height) + QStringLiteral(", FormName=") + formName + u'\'');
+  });
+  trap.Step([&] { flag = DeleteExistedForm(spooler, e.surface.DeviceName(), formName); });
+  trap.Step([&] { e.log.Message(QStringLiteral("PaperSize: DeleteForm") + Word(flag)); });
+  trap.Step([&] { size.width = MulLong(width, kUnitsPerCm); });
+  trap.Step([&] { size.height = MulLong(height, kUnitsPerCm); });
+  trap.Step([&] { names = GetFormNames(spooler, e.surface.DeviceName()); });
+  trap.Step([&] {
+    e.log.Message(QStringLiteral("PaperSize:") + QString::number(names.size()) + QStringLiteral(" Forms Found."));
+  });
+  trap.Step([&] { position = GetFormproperties(spooler, e.surface.DeviceName(), size, formName); });
+  // Still listed at a position past the first: a form that could not be
+  // deleted (a built-in one), so there is nothing to replace it with.
+  if (position != 0) return kFalse;
+
+  trap.Step([&] { flag = AddNewForm(spooler, e.surface.DeviceName(), size, formName); });
+  trap.Step([&] { e.log.Message(QStringLiteral("PaperSize: AddForm") + Word(flag)); });
+  trap.Step([&] { flag = SetDefaultForm(spooler, e.surface, e.surface.DeviceName(), formName, ownerWindow); });
+  trap.Step([&] { e.log.Message(QStringLiteral("PaperSize: DefaultForm") + Word(flag)); });
+  // Only for the size the spooler stored, which the next line reports.
+  trap.Step([&] { GetFormproperties(spooler, e.surface.DeviceName(), size, formName); });
+  trap.Step([&] {
+    e.log.Message(QStringLiteral("PaperSize: Form '") + formName + QStringLiteral("' width:") +
+                  Centimetres(size.width) + QStringLiteral(" CM , Height:") + Centimetres(size.height) +
+                  QStringLiteral(" CM"));
+  });
+  trap.Step([&] { OpenPage(e); });
+  PrintState& s = e.state;
+  trap.Step([&] { s.OriginY = 0; });
+  trap.Step([&] { s.OriginX = 0; });
+  trap.Step([&] { s.MarginTop = 0; });
+  trap.Step([&] { s.MarginLeft = 0; });
+  trap.Step([&] { s.LastX = 0; });
+  trap.Step([&] { s.LastY = 0; });
+  return kTrue;
+}
+
+std::function<int16_t(int32_t&, int32_t&, QString&)> BindPaperSize(Engine& e, FormSpooler& spooler,
+                                                                   int32_t ownerWindow) {
+  return [&e, &spooler, ownerWindow](int32_t& width, int32_t& height, QString& formName) {
+    return PaperSize(e, spooler, ownerWindow, width, height, formName);
+  };
+}
+
+}  // namespace zarn
