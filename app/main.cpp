@@ -9,8 +9,10 @@
 #include "engine/run_log.h"
 #include "errortrap/exception_guard.h"
 #include "errortrap/trap.h"
+#include "forms/paper_size.h"
 #include "launch/form_load.h"
 #include "platform/clock.h"
+#include "platform/file_form_spooler.h"
 #include "platform/file_system.h"
 #include "platform/qt_clipboard.h"
 #include "platform/qt_dialogs.h"
@@ -44,6 +46,10 @@ int main(int argc, char** argv) {
   zarn::RunLog log;
   zarn::Engine engine(printer, printer, log, dialogs, files, printer, clock);
   engine.programFolder = programFolder;
+  // Forms: the printers' own page sizes, user forms in the configuration folder.
+  zarn::QtPrinterPageSizes pageSizes(printer);
+  zarn::FileFormSpooler formSpooler(pageSizes, printer);
+  engine.PaperSize = zarn::BindPaperSize(engine, formSpooler);
 
   zarn::QtMainWindow window;
   zarn::QtClipboard clipboard;
