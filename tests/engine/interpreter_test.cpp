@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/interpreter.h"
+#include "errortrap/error.h"
 #include "tests/support/engine_fixture.h"
 
 namespace zarn {
@@ -198,6 +199,17 @@ TEST(Interpreter, HooksGetTheConvertedFields) {
   EXPECT_EQ(seen, QStringList({"get http://h/a.png /tmp/a.png", "qrc abc 100 100 500 500", "psz 210 297 Form",
                                "psz 100 150 Label"}));
   EXPECT_EQ(f.trap.Errors(), QStringList({"9 Subscript out of range", "9 Subscript out of range"}));
+}
+
+TEST(Interpreter, QrErrorsReachTheInterpretersTrap) {
+  EngineFixture f;
+  f.engine.QRC = [](const QString&, int32_t, int32_t, int32_t, int32_t) -> int16_t {
+    Raise(RuntimeError::InvalidPicture);
+  };
+  const QStringList calls = RunScript(f, "QRC|abc|0|0|10|10\r\nSPR|after");
+  EXPECT_EQ(f.trap.Errors(), QStringList({"481 Invalid picture"}));
+  EXPECT_TRUE(f.trap.LogLines().value(0).contains("Location: zarn.mPRINTSCRIPT.ExecutePrintScript\tLine 1"));
+  EXPECT_EQ(calls, QStringList({"Print 0 0 after"}));
 }
 
 TEST(Interpreter, EveryDrawingCommandReachesItsProcedure) {
