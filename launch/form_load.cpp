@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "decoding/decoding.h"
+#include "engine/parse_print.h"
 #include "engine/print_state.h"
 #include "errortrap/trap.h"
 #include "launch/settings_file.h"
@@ -118,8 +119,7 @@ void Form_Load(Job& job) {
     });
     if (copy) {
       trap.Step([&] {
-        if (state.PdfFileName.isEmpty())
-          state.PdfFileName = job.clock.Now().toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
+        if (state.PdfFileName.isEmpty()) state.PdfFileName = PdfTimeStamp(e);
       });
       trap.Step([&] {
         if (calls.PDFPrinterOn) calls.PDFPrinterOn(e, state.PdfFileName, state.PdfSubFolder);
