@@ -44,6 +44,22 @@ void PrintArea(Engine& e, Trap& trap, int32_t x, int32_t top, const QString& tex
   }
 }
 
+// Cutting one character at a time measures the whole remaining text each
+// time, which on a real printer grows with the square of the length. A longer
+// text is first cut by halving to the longest prefix that fits, which is the
+// same prefix as long as a text never gets narrower when it grows.
+constexpr qsizetype kLongText = 4096;
+
+qsizetype LongestFittingPrefix(PrintSurface& surface, const QString& text, int32_t width) {
+  qsizetype fits = 0, tooWide = text.size();  // W(tooWide) > width is known
+  while (tooWide - fits > 1) {
+    const qsizetype mid = fits + (tooWide - fits) / 2;
+    if (surface.TextWidth(QString::fromRawData(text.constData(), mid)) > width) tooWide = mid;
+    else fits = mid;
+  }
+  return fits;
+}
+
 void TrimSpaces(QString& line) {
   qsizetype end = line.size();
   while (end > 0 && line.at(end - 1) == u' ') --end;
@@ -103,6 +119,7 @@ QStringList FixTextArea(Engine& e, QString text, int32_t width, int32_t height, 
   if (wrap == 0) {
     // Below a width of 0 not even the empty text would fit: the cut ends there.
     trap.Step([&] {
+      if (text.size() > kLongText) text.truncate(LongestFittingPrefix(surface, text, width));
       while (!text.isEmpty() && surface.TextWidth(text) > width) text.chop(1);
     });
     return {text};

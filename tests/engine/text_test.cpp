@@ -77,6 +77,18 @@ TEST(FixTextArea, CutOrWrapIntoTheArea) {
   }
 }
 
+TEST(FixTextArea, LongTextIsCutToTheSamePrefix) {
+  EngineFixture f;
+  const QString text = QString(100000, u'x');
+  struct Row {
+    int32_t width;
+    qsizetype kept;
+  } rows[] = {{1000, 10}, {1050, 10}, {99, 0}, {-1, 0}, {9999999, 99999}, {0, 0}};
+  for (const Row& r : rows)
+    EXPECT_EQ(FixTextArea(f.engine, text, r.width, 200, 0), QStringList({QString(r.kept, u'x')})) << r.width;
+  EXPECT_TRUE(f.trap.Errors().isEmpty());
+}
+
 TEST(PrintText, WrappedLinesAlignedInTheArea) {
   struct Row {
     const char* align;
