@@ -55,6 +55,7 @@ TEST(ParsePrint, FieldAndDataLines) {
        {"Ann has #Q#"}},
       {"a value holding a later name is replaced again", "SPR|#N#/#Q#\n" + QString("RPTFLD|#N#|#Q#|\n-\nRPTDT|#Q#|7|\n"),
        {"7/7"}},
+      {"an empty field name replaces nothing", "SPR|#N#\n" + QString("RPTFLD||#N#|\n-\nRPTDT|x|Ann|\n"), {"Ann"}},
       {"all occurrences, inserted text not rescanned", "SPR|#N#-#N#\n" + QString("RPTFLD|#N#|\n-\nRPTDT|<#N#>|\n"),
        {"<#N#>-<#N#>"}},
       {"leading spaces, blank lines and other commands in the data section",
