@@ -94,12 +94,17 @@ TEST(Trap, EveryLocationNamesProjectModuleAndProcedure) {
 volatile int g_zero = 0;
 int* volatile g_null = nullptr;
 
+// Real faults, not undefined behaviour caught early: the sanitizer build must
+// let the processor raise them.
+__attribute__((no_sanitize("undefined"), noinline)) void StoreThroughNull() { *g_null = 1; }
+__attribute__((no_sanitize("undefined"), noinline)) int DivideByZero() { return 10 / g_zero; }
+
 TEST(Guard, AccessViolationBecomesError65535) {
   vbwInitializeProtector();
   ScopedTrapHost t;
   int after = 0;
   Trap trap(Proc::DrawImage);
-  EXPECT_FALSE(trap.Step([] { *g_null = 1; }));
+  EXPECT_FALSE(trap.Step([] { StoreThroughNull(); }));
   trap.Step([&] { after = 1; });
   EXPECT_EQ(after, 1);
   EXPECT_EQ(t.Errors(), QStringList({"65535 Exception: Access Violation"}));
@@ -111,10 +116,10 @@ TEST(Guard, IntegerDivisionByZeroBecomesError65535) {
   ScopedTrapHost t;
   volatile int result = 0;
   Trap trap(Proc::DrawGradient);
-  trap.Step([&] { result = 10 / g_zero; });
+  trap.Step([&] { result = DivideByZero(); });
   EXPECT_EQ(t.Errors(), QStringList({"65535 Exception: Integer Divide By Zero"}));
   // The guard stays armed after a caught exception.
-  trap.Step([&] { result = 10 / g_zero; });
+  trap.Step([&] { result = DivideByZero(); });
   EXPECT_EQ(t.Errors().size(), 2);
 }
 
