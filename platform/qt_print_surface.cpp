@@ -1,0 +1,485 @@
+#include "platform/qt_print_surface.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QBuffer>
+#include <QSaveFile>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <optional>
+
+#include "errortrap/error.h"
+#include "platform/pdf_writer_printer.h"
+#include "platform/qt_picture.h"
+
+namespace zarn {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440;
+constexpr int kPdfWriterDpi = 600;
+constexpr double kMaxFontPoints = 2160;
+constexpr int32_t kPrinterError = 482;  // the classic "Printer error"
+
+[[noreturn]] void RaisePrinterError() {
+  throw ZarnError(kPrinterError, QStringLiteral("zarn"), QStringLiteral("Printer error"));
+}
+
+// The classic paper size codes the surface knows.
+struct PaperRow {
+  int16_t code;
+  QPageSize::PageSizeId id;
+};
+constexpr std::array kPapers{
+    PaperRow{1, QPageSize::Letter},       PaperRow{3, QPageSize::Tabloid},
+    PaperRow{4, QPageSize::Ledger},       PaperRow{5, QPageSize::Legal},
+    PaperRow{6, QPageSize::Statement},    PaperRow{7, QPageSize::ExecutiveStandard},
+    PaperRow{8, QPageSize::A3},           PaperRow{9, QPageSize::A4},
+    PaperRow{11, QPageSize::A5},          PaperRow{12, QPageSize::JisB4},
+    PaperRow{13, QPageSize::JisB5},       PaperRow{20, QPageSize::Envelope10},
+    PaperRow{27, QPageSize::EnvelopeDL},  PaperRow{28, QPageSize::EnvelopeC5},
+};
+
+// Dash patterns of DrawStyle 1 to 4, in twips: dash, dot, dash-dot, dash-dot-dot.
+const std::array<QList<qreal>, 4> kDashes{
+    QList<qreal>{180, 60}, QList<qreal>{30, 30}, QList<qreal>{120, 45, 30, 45},
+    QList<qreal>{120, 30, 30, 30, 30, 30}};
+
+constexpr int16_t kSolid = 0, kInvisible = 5, kInsideSolid = 6;    // DrawStyle
+constexpr int16_t kFillSolid = 0, kFillTransparent = 1;             // FillStyle
+
+// FillStyle 2 to 7: horizontal, vertical, upward and downward diagonal, cross, diagonal cross.
+constexpr std::array kHatches{Qt::HorPattern, Qt::VerPattern, Qt::BDiagPattern, Qt::FDiagPattern,
+                              Qt::CrossPattern, Qt::DiagCrossPattern};
+
+QColor ColourOf(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+QStringList TextLines(const QString& text) {
+  QString t = text;
+  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  t.replace(u'\r', u'\n');
+  return t.split(u'\n');
+}
+
+constexpr double kPi = 3.14159265358979323846;
+
+}  // namespace
+
+struct QtPrintSurface::Device {
+  QString name;
+  bool pdf = false;
+  int32_t dc = 0;
+
+  // For the next page.
+  QPageSize pageSize{QPageSize::A4};
+  QPageLayout::Orientation orientation = QPageLayout::Portrait;
+  int copies = 1;
+  bool pageOpenFlag = false;
+
+  // Drawing settings.
+  QString fontName = QStringLiteral("Arial");
+  float fontSize = 10;
+  bool bold = false, italic = false;
+  uint32_t foreColor = 0, fillColor = 0;
+  int16_t drawWidth = 1, drawStyle = kSolid, fillStyle = kFillTransparent;
+  float x = 0, y = 0;
+
+  // CUPS: the printer, kept for metrics and every document. PDF writer: a
+  // writer that never paints, for metrics, and one writer per document.
+  std::unique_ptr<QPrinter> printer;
+  std::unique_ptr<QBuffer> metricsBuffer;
+  std::unique_ptr<QPdfWriter> metricsWriter;
+  std::unique_ptr<QSaveFile> file;
+  std::unique_ptr<QPdfWriter> writer;
+  std::unique_ptr<QPainter> painter;
+  PdfDocumentTarget target;
+  int pendingBreaks = 0;
+
+  QFont font;
+  std::optional<QFontMetricsF> metrics;
+
+  QPrinter& Printer() {
+    if (!printer) {
+      const QPrinterInfo info = QPrinterInfo::printerInfo(name);
+      if (info.isNull()) RaisePrinterError();
+      printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    }
+    return *printer;
+  }
+
+  QPaintDevice& MetricsDevice() {
+    if (!pdf) return Printer();
+    if (!metricsWriter) {
+      metricsBuffer = std::make_unique<QBuffer>();
+      metricsWriter = std::make_unique<QPdfWriter>(metricsBuffer.get());
+      metricsWriter->setResolution(kPdfWriterDpi);
+    }
+    return *metricsWriter;
+  }
+
+  double Dpi() { return pdf ? kPdfWriterDpi : Printer().resolution(); }
+  double TwipsPerDot() { return kTwipsPerInch / Dpi(); }
+
+  // The font in twips: measured with the printer's own metrics and drawn
+  // under the painter's twips transform at its true size.
+  const QFontMetricsF& Metrics() {
+    if (!metrics) {
+      font = QFont(fontName);
+      font.setPointSizeF(fontSize * kTwipsPerInch / Dpi());
+      font.setBold(bold);
+      font.setItalic(italic);
+      font.setHintingPreference(QFont::PreferNoHinting);
+      metrics.emplace(font, &MetricsDevice());
+    }
+    return *metrics;
+  }
+
+  QPageLayout Layout() const {
+    return QPageLayout(pageSize, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+  }
+
+  void ApplyLayout() {
+    if (pdf) {
+      writer->setPageLayout(Layout());
+    } else {
+      printer->setPageOrientation(orientation);
+      printer->setPageSize(pageSize);
+    }
+  }
+
+  QPagedPaintDevice& Paged() {
+    if (pdf) return *writer;
+    return *printer;
+  }
+
+  void Begin(PdfWriterPrinter& pdfWriter) {
+    if (pdf) {
+      target = pdfWriter.NextDocument();
+      file = std::make_unique<QSaveFile>(target.path);
+      if (!file->open(QIODevice::WriteOnly)) {
+        file.reset();
+        Raise(QFileInfo(target.path).dir().exists() ? RuntimeError::PathFileAccess : RuntimeError::PathNotFound);
+      }
+      writer = std::make_unique<QPdfWriter>(file.get());
+      writer->setResolution(kPdfWriterDpi);
+      writer->setCreator(QStringLiteral("zarn"));
+      writer->setTitle(QFileInfo(target.path).completeBaseName());
+    } else {
+      Printer().setCopyCount(std::max(1, copies));
+      printer->setDocName(QStringLiteral("zarn"));
+    }
+    ApplyLayout();
+    painter = std::make_unique<QPainter>();
+    if (!painter->begin(&Paged())) {
+      Discard();
+      if (pdf) Raise(RuntimeError::PathFileAccess);
+      RaisePrinterError();
+    }
+    if (pdf) pdfWriter.DocumentStarted();
+    const double scale = Dpi() / kTwipsPerInch;
+    painter->setWorldTransform(QTransform::fromScale(scale, scale));
+    pendingBreaks = 0;
+  }
+
+  // Drops a document that cannot be completed; its file never replaces anything.
+  void Discard() {
+    painter.reset();
+    writer.reset();
+    file.reset();  // an uncommitted QSaveFile removes its temporary file
+  }
+
+  QPainter& Page(PdfWriterPrinter& pdfWriter) {
+    if (!painter) {
+      Begin(pdfWriter);
+    } else {
+      for (; pendingBreaks > 0; --pendingBreaks) {
+        ApplyLayout();
+        if (!Paged().newPage()) RaisePrinterError();
+      }
+    }
+    return *painter;
+  }
+
+  double PenWidth() { return std::max<int16_t>(1, drawWidth) * TwipsPerDot(); }
+
+  QPen Pen(uint32_t colour) {
+    if (drawStyle == kInvisible) return QPen(Qt::NoPen);
+    const double w = PenWidth();
+    QPen pen(ColourOf(colour), w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    if (drawStyle >= 1 && drawStyle <= 4 && drawWidth <= 1) {
+      QList<qreal> pattern = kDashes[drawStyle - 1];
+      for (qreal& v : pattern) v /= w;  // Qt counts dashes in pen widths
+      pen.setDashPattern(pattern);
+      pen.setCapStyle(Qt::FlatCap);
+    }
+    return pen;
+  }
+
+  QBrush FillBrush() const {
+    if (fillStyle == kFillSolid) return QBrush(ColourOf(fillColor));
+    if (fillStyle >= 2 && fillStyle <= 7) return QBrush(ColourOf(fillColor), kHatches[fillStyle - 2]);
+    return QBrush(Qt::NoBrush);
+  }
+
+  // Half the line inside the outline for style 6, as the classic inside frame.
+  double Inset() { return drawStyle == kInsideSolid ? PenWidth() / 2 : 0; }
+};
+
+QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter) : pdfWriter_(pdfWriter) {
+  Init(QPrinterInfo::availablePrinterNames(), QPrinterInfo::defaultPrinterName());
+}
+
+QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter, const QStringList& cupsPrinters,
+                               const QString& defaultPrinter)
+    : pdfWriter_(pdfWriter) {
+  Init(cupsPrinters, defaultPrinter);
+}
+
+void QtPrintSurface::Init(const QStringList& cupsPrinters, const QString& defaultPrinter) {
+  auto add = [this](const QString& name, bool pdf) {
+    auto d = std::make_unique<Device>();
+    d->name = name;
+    d->pdf = pdf;
+    d->dc = static_cast<int32_t>(0x5A000 + 0x10 * devices_.size());
+    devices_.push_back(std::move(d));
+  };
+  for (const QString& name : cupsPrinters) add(name, false);
+  add(PdfWriterPrinter::Name(), true);
+  current_ = static_cast<int>(devices_.size()) - 1;
+  const int def = static_cast<int>(cupsPrinters.indexOf(defaultPrinter));
+  if (!defaultPrinter.isEmpty() && def >= 0) current_ = def;
+}
+
+QtPrintSurface::~QtPrintSurface() {
+  // Pending output is sent, as when the program ends with a job open.
+  for (int i = 0; i < Count(); ++i) {
+    if (!devices_[i]->painter) continue;
+    current_ = i;
+    try {
+      EndDoc();
+    } catch (...) {
+      devices_[i]->Discard();
+    }
+  }
+}
+
+void QtPrintSurface::FinishAll() {
+  const int was = current_;
+  for (int i = 0; i < Count(); ++i) {
+    if (i == was || !devices_[i]->painter) continue;
+    current_ = i;
+    try {
+      EndDoc();
+    } catch (...) {
+      current_ = was;
+      throw;
+    }
+  }
+  current_ = was;
+  EndDoc();
+}
+
+QtPrintSurface::Device& QtPrintSurface::Cur() const { return *devices_[current_]; }
+
+QString QtPrintSurface::DeviceName() const { return Cur().name; }
+
+void QtPrintSurface::SetOrientation(int16_t orientation) {
+  if (orientation != 1 && orientation != 2) Raise(RuntimeError::InvalidArgument);
+  Cur().orientation = orientation == 2 ? QPageLayout::Landscape : QPageLayout::Portrait;
+}
+
+void QtPrintSurface::SetPaperSize(int16_t paperSize) {
+  const auto row = std::find_if(kPapers.begin(), kPapers.end(), [&](const PaperRow& r) { return r.code == paperSize; });
+  if (row == kPapers.end()) Raise(RuntimeError::InvalidArgument);
+  Cur().pageSize = QPageSize(row->id);
+}
+
+void QtPrintSurface::SetCopies(int16_t copies) { Cur().copies = std::max<int16_t>(1, copies); }
+
+void QtPrintSurface::SetFormSize(const QString& formName, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) Raise(RuntimeError::InvalidArgument);
+  Cur().pageSize = QPageSize(QSizeF(width / 1000.0, height / 1000.0), QPageSize::Millimeter, formName,
+                             QPageSize::ExactMatch);
+}
+
+void QtPrintSurface::SetPageOpenFlag(bool open) { Cur().pageOpenFlag = open; }
+
+int32_t QtPrintSurface::DeviceContext() const { return Cur().dc; }
+
+void QtPrintSurface::Print(const QString& text) {
+  Device& d = Cur();
+  const QFontMetricsF& m = d.Metrics();
+  QPainter& p = d.Page(pdfWriter_);
+  p.setFont(d.font);
+  p.setPen(ColourOf(d.foreColor));
+  double x = d.x, y = d.y;
+  for (const QString& line : TextLines(text)) {
+    if (!line.isEmpty()) p.drawText(QPointF(x, y + m.ascent()), line);
+    x = 0;
+    y += m.lineSpacing();
+  }
+  d.x = 0;
+  d.y = static_cast<float>(y);
+}
+
+void QtPrintSurface::SetCurrentX(float x) { Cur().x = x; }
+void QtPrintSurface::SetCurrentY(float y) { Cur().y = y; }
+float QtPrintSurface::CurrentX() const { return Cur().x; }
+float QtPrintSurface::CurrentY() const { return Cur().y; }
+
+float QtPrintSurface::TextWidth(const QString& text) {
+  const QFontMetricsF& m = Cur().Metrics();
+  double w = 0;
+  for (const QString& line : TextLines(text)) w = std::max(w, m.horizontalAdvance(line));
+  return static_cast<float>(w);
+}
+
+float QtPrintSurface::TextHeight(const QString& text) {
+  return static_cast<float>(Cur().Metrics().lineSpacing() * TextLines(text).size());
+}
+
+void QtPrintSurface::SetFontName(const QString& name) {
+  Cur().fontName = name;
+  Cur().metrics.reset();
+}
+void QtPrintSurface::SetFontSize(float points) {
+  Cur().fontSize = std::clamp<float>(points, 1, kMaxFontPoints);
+  Cur().metrics.reset();
+}
+void QtPrintSurface::SetFontBold(bool bold) {
+  Cur().bold = bold;
+  Cur().metrics.reset();
+}
+void QtPrintSurface::SetFontItalic(bool italic) {
+  Cur().italic = italic;
+  Cur().metrics.reset();
+}
+void QtPrintSurface::SetForeColor(uint32_t colour) { Cur().foreColor = colour; }
+void QtPrintSurface::SetDrawWidth(int16_t width) { Cur().drawWidth = width; }
+void QtPrintSurface::SetDrawStyle(int16_t style) { Cur().drawStyle = style >= 0 && style <= 6 ? style : kSolid; }
+void QtPrintSurface::SetFillStyle(int16_t style) {
+  Cur().fillStyle = style >= 0 && style <= 7 ? style : kFillTransparent;
+}
+void QtPrintSurface::SetFillColor(uint32_t colour) { Cur().fillColor = colour; }
+
+void QtPrintSurface::Line(float x1, float y1, float x2, float y2, uint32_t colour, LineKind kind) {
+  Device& d = Cur();
+  QPainter& p = d.Page(pdfWriter_);
+  if (kind == LineKind::Segment) {
+    QPen pen = d.Pen(colour);
+    p.setPen(pen);
+    p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
+    return;
+  }
+  QPen pen = d.Pen(colour);
+  pen.setJoinStyle(Qt::MiterJoin);
+  p.setPen(pen);
+  p.setBrush(kind == LineKind::FilledBox ? QBrush(ColourOf(colour)) : d.FillBrush());
+  const double in = d.Inset();
+  p.drawRect(QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized().adjusted(in, in, -in, -in));
+}
+
+void QtPrintSurface::Circle(float x, float y, float radius, uint32_t colour) {
+  Device& d = Cur();
+  QPainter& p = d.Page(pdfWriter_);
+  p.setPen(d.Pen(colour));
+  p.setBrush(d.FillBrush());
+  const double r = std::max(0.0, std::abs(radius) - d.Inset());
+  p.drawEllipse(QPointF(x, y), r, r);
+}
+
+void QtPrintSurface::Arc(float x, float y, float radius, uint32_t colour, float start, float end) {
+  Device& d = Cur();
+  QPainter& p = d.Page(pdfWriter_);
+  // A negative angle also draws the radius to that end, as the classic Circle does.
+  const double a = std::fmod(std::abs(double(start)), 2 * kPi) * 180 / kPi;
+  const double b = std::fmod(std::abs(double(end)), 2 * kPi) * 180 / kPi;
+  double span = b - a;
+  if (span <= 0) span += 360;  // counter-clockwise from start round to end; equal angles close the circle
+  const double r = std::abs(radius);
+  const QRectF box(x - r, y - r, 2 * r, 2 * r);
+  QPainterPath path;
+  if (start < 0) {
+    path.moveTo(x, y);
+    path.arcTo(box, a, 0);
+  } else {
+    path.arcMoveTo(box, a);
+  }
+  path.arcTo(box, a, span);
+  if (end < 0) path.lineTo(x, y);
+  p.setPen(d.Pen(colour));
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(path);
+}
+
+namespace {
+const QtPicture& AsQtPicture(const Picture& picture) {
+  const auto* qt = dynamic_cast<const QtPicture*>(&picture);
+  if (!qt) Raise(RuntimeError::InvalidPicture);
+  return *qt;
+}
+}  // namespace
+
+void QtPrintSurface::PaintPicture(const Picture& picture, float x, float y) {
+  const QtPicture& pic = AsQtPicture(picture);
+  PaintPicture(picture, x, y, static_cast<float>(pic.SizeInTwips().width()),
+               static_cast<float>(pic.SizeInTwips().height()));
+}
+
+void QtPrintSurface::PaintPicture(const Picture& picture, float x, float y, float width, float height) {
+  const QtPicture& pic = AsQtPicture(picture);
+  QPainter& p = Cur().Page(pdfWriter_);
+  p.setRenderHint(QPainter::LosslessImageRendering, !pic.lossy());
+  p.drawImage(QRectF(x, y, width, height), pic.image());
+}
+
+void QtPrintSurface::NewPage() {
+  Device& d = Cur();
+  if (d.painter) ++d.pendingBreaks;
+  d.x = 0;
+  d.y = 0;
+}
+
+void QtPrintSurface::EndDoc() {
+  Device& d = Cur();
+  d.x = 0;
+  d.y = 0;
+  if (!d.painter) return;
+  // Page breaks not followed by output: all but the last leave blank pages.
+  for (; d.pendingBreaks > 1; --d.pendingBreaks)
+    if (!d.Paged().newPage()) RaisePrinterError();
+  d.pendingBreaks = 0;
+  const bool ended = d.painter->end();
+  d.painter.reset();
+  if (!d.pdf) {
+    if (!ended) RaisePrinterError();
+    return;
+  }
+  d.writer.reset();
+  const bool committed = ended && d.file->commit();
+  d.file.reset();
+  if (!committed) Raise(RuntimeError::PathFileAccess);
+  pdfWriter_.DocumentFinished(d.target);
+}
+
+int QtPrintSurface::Count() const { return static_cast<int>(devices_.size()); }
+
+QString QtPrintSurface::DeviceName(int index) const {
+  if (index < 0 || index >= Count()) Raise(RuntimeError::SubscriptOutOfRange);
+  return devices_[index]->name;
+}
+
+void QtPrintSurface::Select(int index) {
+  if (index < 0 || index >= Count()) Raise(RuntimeError::SubscriptOutOfRange);
+  current_ = index;
+}
+
+}  // namespace zarn

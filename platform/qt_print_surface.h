@@ -1,0 +1,112 @@
+#pragma once
+// The real print surface: the CUPS printers that Qt sees (QPrinterInfo, in its
+// order), followed by our own PDF writer printer.
+//
+// Drawing goes through a QPainter whose world transform is twips, origin at
+// the top-left corner of the printable area (the whole page on the PDF
+// writer, which has no margins and 600 dots per inch). CUPS printers print in
+// QPrinter::HighResolution.
+//
+// Each printer is its own printer object, as in the classic printers
+// collection: it keeps its own settings (font, colours, line and fill styles,
+// position, page settings) and its own document. A document starts with the
+// first output on a printer (text, also empty text, or any drawing) and ends
+// with EndDoc, which hands it to the spooler (CUPS) or completes the PDF file.
+// Selecting another printer leaves a pending document pending on the printer
+// it was started on; it is finished when EndDoc is called while that printer
+// is current again, or by FinishAll (and the destructor), as the classic
+// runtime sends pending output when the program ends.
+//
+// Page settings (orientation, paper size, form size) apply to the page that
+// starts next: the first page of the next document, or the page after the
+// next NewPage. NewPage takes effect with the next output, so a NewPage
+// before any output adds no blank page and EndDoc right after NewPage adds
+// none either. Copies apply to the next document on a CUPS printer; the PDF
+// writer writes one copy.
+//
+// Classic behaviour kept: DrawWidth is in device dots (values below 1 draw one
+// dot wide); dashed and dotted styles (1 to 4) draw solid when DrawWidth is
+// more than 1; style 6 keeps the line of boxes and circles inside their
+// outline. Text in Print may hold line breaks (CR LF, CR or LF); each further
+// line starts at the left edge, one line height lower.
+//
+// Needs a QGuiApplication.
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+#include "platform/print_surface.h"
+
+namespace zarn {
+
+class PdfWriterPrinter;
+
+class QtPrintSurface final : public PrintSurface, public PrinterList {
+ public:
+  // The CUPS printers, then the PDF writer; the current printer is the CUPS
+  // default, or the PDF writer when there is none.
+  explicit QtPrintSurface(PdfWriterPrinter& pdfWriter);
+  // The named CUPS printers instead of asking CUPS for them (empty: the PDF
+  // writer alone); defaultPrinter becomes current when it is in the list.
+  QtPrintSurface(PdfWriterPrinter& pdfWriter, const QStringList& cupsPrinters, const QString& defaultPrinter);
+  // Finishes pending documents; errors are swallowed here, call FinishAll to see them.
+  ~QtPrintSurface() override;
+  QtPrintSurface(const QtPrintSurface&) = delete;
+  QtPrintSurface& operator=(const QtPrintSurface&) = delete;
+
+  // Ends every pending document, the current printer's last.
+  void FinishAll();
+  // Index of the current printer.
+  int Current() const { return current_; }
+
+  // PrintSurface
+  QString DeviceName() const override;
+  void SetOrientation(int16_t orientation) override;
+  void SetPaperSize(int16_t paperSize) override;
+  void SetCopies(int16_t copies) override;
+  void SetFormSize(const QString& formName, int32_t width, int32_t height) override;
+  void SetPageOpenFlag(bool open) override;
+  int32_t DeviceContext() const override;
+  void Print(const QString& text) override;
+  void SetCurrentX(float x) override;
+  void SetCurrentY(float y) override;
+  float CurrentX() const override;
+  float CurrentY() const override;
+  float TextWidth(const QString& text) override;
+  float TextHeight(const QString& text) override;
+  void SetFontName(const QString& name) override;
+  void SetFontSize(float points) override;
+  void SetFontBold(bool bold) override;
+  void SetFontItalic(bool italic) override;
+  void SetForeColor(uint32_t colour) override;
+  void SetDrawWidth(int16_t width) override;
+  void SetDrawStyle(int16_t style) override;
+  void SetFillStyle(int16_t style) override;
+  void SetFillColor(uint32_t colour) override;
+  void Line(float x1, float y1, float x2, float y2, uint32_t colour, LineKind kind) override;
+  void Circle(float x, float y, float radius, uint32_t colour) override;
+  void Arc(float x, float y, float radius, uint32_t colour, float start, float end) override;
+  void PaintPicture(const Picture& picture, float x, float y) override;
+  void PaintPicture(const Picture& picture, float x, float y, float width, float height) override;
+  void NewPage() override;
+  void EndDoc() override;
+
+  // PrinterList
+  int Count() const override;
+  QString DeviceName(int index) const override;
+  void Select(int index) override;
+
+  struct Device;
+
+ private:
+  void Init(const QStringList& cupsPrinters, const QString& defaultPrinter);
+  Device& Cur() const;
+
+  PdfWriterPrinter& pdfWriter_;
+  std::vector<std::unique_ptr<Device>> devices_;
+  int current_ = 0;
+};
+
+}  // namespace zarn

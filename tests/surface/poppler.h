@@ -1,0 +1,35 @@
+#pragma once
+// Reading rendered PDF files back with poppler's command-line tools, and the
+// Qt application the real surface needs.
+#include <QImage>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace zarn::testing {
+
+// A QGuiApplication on the offscreen platform, created once.
+void EnsureGuiApp();
+
+// Runs a program to its end (bounded) and returns its standard output; an
+// exit code other than 0 fails the calling test.
+QByteArray RunTool(const QString& program, const QStringList& args);
+
+struct Word {
+  int page;  // from 1
+  QString text;
+  double xMin, yMin, xMax, yMax;  // twips from the page's top-left corner
+};
+std::vector<Word> Words(const QString& pdf);
+const Word* FindWord(const std::vector<Word>& words, const QString& text);
+
+// Page sizes in points, one per page.
+std::vector<QSizeF> PageSizes(const QString& pdf);
+
+// Page `page` (from 1) rendered at dpi dots per inch.
+QImage Render(const QString& pdf, int dpi, int page = 1);
+// The pixel at a point given in twips, on a page rendered at dpi.
+QColor PixelAtTwips(const QImage& page, int dpi, double x, double y);
+
+}  // namespace zarn::testing
