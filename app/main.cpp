@@ -14,6 +14,10 @@
 #include "platform/clock.h"
 #include "platform/file_form_spooler.h"
 #include "platform/file_system.h"
+#include "pdf/pdf_output.h"
+#include "platform/pdf_writer_printer.h"
+#include "platform/qt_picture.h"
+#include "platform/qt_print_surface.h"
 #include "platform/qt_clipboard.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_main_window.h"
@@ -41,10 +45,14 @@ int main(int argc, char** argv) {
   zarn::InstallTrapHost(&host);
   zarn::vbwInitializeProtector();
 
-  zarn::UnwiredPrinter printer;
+  // The CUPS printers and our own PDF writer printer; pending documents are
+  // sent when the surface goes at the end of main.
+  zarn::PdfWriterPrinter pdfWriter;
+  zarn::QtPrintSurface printer(pdfWriter);
+  zarn::QtPictureLoader pictures;
   zarn::UnwiredHttpClient http;
   zarn::RunLog log;
-  zarn::Engine engine(printer, printer, log, dialogs, files, printer, clock);
+  zarn::Engine engine(printer, printer, log, dialogs, files, pictures, clock);
   engine.programFolder = programFolder;
   // Forms: the printers' own page sizes, user forms in the configuration folder.
   zarn::QtPrinterPageSizes pageSizes(printer);
@@ -54,6 +62,12 @@ int main(int argc, char** argv) {
   zarn::QtMainWindow window;
   zarn::QtClipboard clipboard;
   zarn::JobCalls calls;
+  calls.PDFPrinterOn = [&](zarn::Engine& e, const QString& name, const QString& sub) {
+    zarn::PDFPrinterOn(e, pdfWriter, name, sub);
+  };
+  calls.PDFPrinterOff = [](zarn::Engine& e) { zarn::PDFPrinterOff(e); };
+  engine.PDFONLY = [&](const QString& name, const QString& sub) { zarn::PDFONLY(engine, pdfWriter, name, sub); };
+  engine.PDFPrinterOff = [&] { zarn::PDFPrinterOff(engine); };
   calls.Base64Decode = &zarn::Base64Decode;
   calls.DecodeURI = &zarn::DecodeURI;
   zarn::Job job{engine, http, clipboard, dialogs, files, clock, window, programFolder, commandLine, calls};
