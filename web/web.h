@@ -18,5 +18,13 @@ int16_t DownloadFile(Downloader& downloader, const QString& source, const QStrin
 // The process's classic pseudo-random generator (unseeded: the first value of
 // every run is 0.7055475).
 float NextRandom();
+// Puts the generator back to its state at process start (for tests).
+void ResetRandom();
+
+// A single-precision number as the classic runtime writes it: at most seven
+// significant digits, no trailing zeros, the system's decimal separator, and
+// the exponent form ("1.401764E-02") when the plain form would need more than
+// seven digits.
+QString SingleText(float value);
 
 }  // namespace zarn

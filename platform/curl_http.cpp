@@ -1,0 +1,220 @@
+#include "platform/curl_http.h"
+
+#include <curl/curl.h>
+
+#include <QSaveFile>
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <mutex>
+
+#include "errortrap/error.h"
+#include "platform/file_system.h"
+#include "version.h"
+
+namespace zarn {
+
+namespace {
+
+const QString kSource = QStringLiteral("WinHttp.WinHttpRequest");
+
+// WinHTTP error codes as the request object reports them (0x80070000 | code).
+constexpr uint32_t kWinHttpTimeout = 12002;
+constexpr uint32_t kWinHttpInternalError = 12004;
+constexpr uint32_t kWinHttpInvalidUrl = 12005;
+constexpr uint32_t kWinHttpUnrecognizedScheme = 12006;
+constexpr uint32_t kWinHttpNameNotResolved = 12007;
+constexpr uint32_t kWinHttpCannotConnect = 12029;
+constexpr uint32_t kWinHttpConnectionError = 12030;
+constexpr uint32_t kWinHttpInvalidServerResponse = 12152;
+constexpr uint32_t kWinHttpRedirectFailed = 12156;
+constexpr uint32_t kWinHttpSecureFailure = 12175;
+
+constexpr int32_t WinHttpNumber(uint32_t code) { return static_cast<int32_t>(0x80070000u | code); }
+
+struct CurlToWinHttp {
+  CURLcode curl;
+  uint32_t winhttp;
+};
+constexpr std::array kErrorMap{
+    CurlToWinHttp{CURLE_UNSUPPORTED_PROTOCOL, kWinHttpUnrecognizedScheme},
+    CurlToWinHttp{CURLE_URL_MALFORMAT, kWinHttpInvalidUrl},
+    CurlToWinHttp{CURLE_COULDNT_RESOLVE_PROXY, kWinHttpNameNotResolved},
+    CurlToWinHttp{CURLE_COULDNT_RESOLVE_HOST, kWinHttpNameNotResolved},
+    CurlToWinHttp{CURLE_COULDNT_CONNECT, kWinHttpCannotConnect},
+    CurlToWinHttp{CURLE_OPERATION_TIMEDOUT, kWinHttpTimeout},
+    CurlToWinHttp{CURLE_SSL_CONNECT_ERROR, kWinHttpSecureFailure},
+    CurlToWinHttp{CURLE_PEER_FAILED_VERIFICATION, kWinHttpSecureFailure},
+    CurlToWinHttp{CURLE_SSL_CIPHER, kWinHttpSecureFailure},
+    CurlToWinHttp{CURLE_GOT_NOTHING, kWinHttpInvalidServerResponse},
+    CurlToWinHttp{CURLE_WEIRD_SERVER_REPLY, kWinHttpInvalidServerResponse},
+    CurlToWinHttp{CURLE_HTTP2, kWinHttpInvalidServerResponse},
+    CurlToWinHttp{CURLE_SEND_ERROR, kWinHttpConnectionError},
+    CurlToWinHttp{CURLE_RECV_ERROR, kWinHttpConnectionError},
+    CurlToWinHttp{CURLE_PARTIAL_FILE, kWinHttpConnectionError},
+    CurlToWinHttp{CURLE_TOO_MANY_REDIRECTS, kWinHttpRedirectFailed},
+};
+
+// The request object follows at most this many redirects.
+constexpr int kMaxRedirects = 10;
+// The platform download function's own limits.
+constexpr long kDownloadConnectMs = 120000;
+constexpr long kDownloadStallMs = 120000;
+
+void GlobalInit() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct EasyDeleter {
+  void operator()(CURL* h) const { curl_easy_cleanup(h); }
+};
+using Easy = std::unique_ptr<CURL, EasyDeleter>;
+
+[[noreturn]] void ThrowCurl(CURLcode rc, const char* detail) {
+  uint32_t code = kWinHttpInternalError;
+  for (const auto& row : kErrorMap)
+    if (row.curl == rc) code = row.winhttp;
+  const QString text = QString::fromUtf8(detail && *detail ? detail : curl_easy_strerror(rc));
+  throw ZarnError(WinHttpNumber(code), kSource, text);
+}
+
+// The address as curl takes it: UTF-8, with blanks, control characters and
+// non-ASCII characters percent-encoded, as the platform's request object
+// escapes them (a decoded "+" arrives here as a blank). Everything else,
+// existing escapes included, goes out as written.
+QByteArray UrlBytes(const QString& url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const QByteArray utf8 = url.toUtf8();
+  QByteArray out;
+  out.reserve(utf8.size());
+  for (const char ch : utf8) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c > 0x20 && c < 0x7F) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    }
+  }
+  return out;
+}
+
+size_t AppendToBuffer(char* data, size_t size, size_t count, void* target) {
+  static_cast<QByteArray*>(target)->append(data, static_cast<qsizetype>(size * count));
+  return size * count;
+}
+
+size_t AppendToFile(char* data, size_t size, size_t count, void* target) {
+  const qint64 n = static_cast<qint64>(size * count);
+  return static_cast<QSaveFile*>(target)->write(data, n) == n ? size * count : 0;
+}
+
+// libcurl has no separate send and receive limits. The platform object's
+// send and receive time-outs bound how long one send or receive may wait, not
+// the whole transfer, so they become a stall limit: the transfer fails when
+// less than one byte per second moves for that long (whole seconds, at least
+// one). Name resolution counts towards the connect limit in libcurl; a
+// connect limit of 0 leaves libcurl's own (five minutes).
+void SetTimeouts(CURL* h, long connectMs, long stallMs) {
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+  if (stallMs > 0) {
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, std::max(1L, (stallMs + 999) / 1000));
+  }
+}
+
+QByteArray UserAgent() {
+  return QStringLiteral("zarn/%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision).toLatin1();
+}
+
+bool IsHttps(const QByteArray& url) { return url.left(8).toLower() == "https://"; }
+bool IsHttp(const QByteArray& url) { return url.left(7).toLower() == "http://"; }
+
+}  // namespace
+
+HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts) {
+  GlobalInit();
+  Easy easy(curl_easy_init());
+  if (!easy) throw ZarnError(WinHttpNumber(kWinHttpInternalError), kSource, QStringLiteral("curl_easy_init failed"));
+  CURL* h = easy.get();
+  char error[CURL_ERROR_SIZE];
+  HttpReply reply;
+  const QByteArray agent = UserAgent();
+
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_USERAGENT, agent.constData());
+  // Every certificate error is ignored: unknown authority, wrong usage, name
+  // mismatch and expiry alike.
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+  // TLS 1.0 to 1.2 (SSL 3.0 is no longer offered by the TLS library; the
+  // library's own security level may still refuse the oldest versions).
+  curl_easy_setopt(h, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_0) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
+  SetTimeouts(h, timeouts.connect, std::max(timeouts.send, timeouts.receive));
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendToBuffer);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &reply.body);
+
+  // Redirects are followed here rather than by libcurl, so that each hop can
+  // be checked: one from https to http is not followed, and its own reply is
+  // returned, as the platform object does.
+  QByteArray current = UrlBytes(url);
+  for (int hop = 0;; ++hop) {
+    reply = HttpReply{};
+    error[0] = '\0';
+    curl_easy_setopt(h, CURLOPT_URL, current.constData());
+    const CURLcode rc = curl_easy_perform(h);
+    if (rc != CURLE_OK) ThrowCurl(rc, error);
+    long status = 0;
+    char* type = nullptr;
+    char* next = nullptr;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &type);
+    curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &next);
+    reply.status = static_cast<int>(status);
+    reply.contentType = type ? QByteArray(type) : QByteArray();
+    if (next == nullptr) return reply;
+    const QByteArray target(next);
+    if (!(IsHttps(target) || (IsHttp(target) && !IsHttps(current)))) return reply;
+    if (hop == kMaxRedirects)
+      throw ZarnError(WinHttpNumber(kWinHttpRedirectFailed), kSource, QStringLiteral("Too many redirects"));
+    current = target;
+  }
+}
+
+bool CurlDownloader::Download(const QString& url, const QString& path) {
+  GlobalInit();
+  Easy easy(curl_easy_init());
+  if (!easy) return false;
+  CURL* h = easy.get();
+  // Nothing is created when the folder is missing: open fails first.
+  QSaveFile file(NativePath(path));
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  const QByteArray address = UrlBytes(url);
+  const QByteArray agent = UserAgent();
+
+  curl_easy_setopt(h, CURLOPT_URL, address.constData());
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_USERAGENT, agent.constData());
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https,ftp,ftps,file");
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(kMaxRedirects));
+  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, IsHttps(address) ? "https" : "http,https");
+  // An error page is not the file that was asked for.
+  curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+  SetTimeouts(h, kDownloadConnectMs, kDownloadStallMs);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendToFile);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &file);
+
+  if (curl_easy_perform(h) != CURLE_OK) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}
+
+}  // namespace zarn

@@ -1,0 +1,377 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "errortrap/error.h"
+#include "platform/curl_http.h"
+#include "platform/web.h"
+#include "tests/support/fakes.h"
+#include "web/web.h"
+
+// Readable failure messages.
+void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+namespace zarn {
+namespace {
+
+using testing::ScopedTrapHost;
+
+constexpr int32_t kTimeout = -2147012894;
+constexpr int32_t kCannotConnect = -2147012867;
+constexpr int32_t kConnectionError = -2147012866;
+constexpr int32_t kRedirectFailed = -2147012740;
+
+// The first values of the classic generator, as the classic runtime shows them.
+const char* const kFirstRandoms[] = {"0.7055475", "0.533424",     "0.5795186", "0.2895625", "0.301948",
+                                     "0.7747401", "1.401764E-02", "0.7607236", "0.81449",   "0.7090379"};
+
+// Records what GetURL asked for and answers with a fixed reply.
+class RecordingHttp final : public HttpClient {
+ public:
+  HttpReply Get(const QString& url, const HttpTimeouts& timeouts) override {
+    urls << url;
+    seen = timeouts;
+    if (failures > 0) {
+      --failures;
+      throw ZarnError(kCannotConnect, "WinHttp.WinHttpRequest", "refused");
+    }
+    return reply;
+  }
+  QStringList urls;
+  HttpTimeouts seen;
+  HttpReply reply{200, "text/plain", "OK"};
+  int failures = 0;
+};
+
+int ErrorNumber(const ScopedTrapHost& t, int index = 0) {
+  return t.Errors().value(index).section(' ', 0, 0).toInt();
+}
+
+TEST(GetURL, CompletesTheAddress) {
+  struct Row {
+    const char* given;
+    const char* sent;
+  };
+  const Row rows[] = {
+      {"server/get?id=5", "http://server/get?id=5&random=0.7055475"},
+      {"https://server/get?id=5/", "https://server/get?id=5&random=0.7055475"},
+      {"http://server/", "http://server&random=0.7055475"},
+      {"HTTPS://server/get?id=5", "http://HTTPS://server/get?id=5&random=0.7055475"},
+      {"server/get?back=http", "server/get?back=http&random=0.7055475"},
+  };
+  for (const auto& row : rows) {
+    ScopedTrapHost t;
+    RecordingHttp http;
+    ResetRandom();
+    QString address = row.given;
+    EXPECT_EQ(GetURL(http, address), "OK");
+    EXPECT_EQ(http.urls, QStringList({row.sent})) << row.given;
+    EXPECT_EQ(address, row.sent);
+    EXPECT_EQ(http.seen.resolve, 0);
+    EXPECT_EQ(http.seen.connect, 120000);
+    EXPECT_EQ(http.seen.send, 120000);
+    EXPECT_EQ(http.seen.receive, 120000);
+  }
+}
+
+TEST(GetURL, EachRequestTakesTheNextRandomNumber) {
+  ScopedTrapHost t;
+  RecordingHttp http;
+  ResetRandom();
+  for (const char* expected : kFirstRandoms) {
+    QString address = "server/get?id=5";
+    GetURL(http, address);
+    EXPECT_EQ(address, QString("http://server/get?id=5&random=") + expected);
+  }
+}
+
+TEST(SingleText, WritesSevenSignificantDigits) {
+  struct Row {
+    float value;
+    const char* text;
+  };
+  const Row rows[] = {{0.0f, "0"},           {1.0f, "1"},         {0.5f, "0.5"},         {-2.5f, "-2.5"},
+                      {100.0f, "100"},       {1234567.0f, "1234567"}, {12345678.0f, "1.234568E+07"},
+                      {0.0001f, "0.0001"},   {1e-7f, "0.0000001"}, {1e-8f, "1E-08"},     {0.1234567f, "0.1234567"},
+                      {0.01234567f, "1.234567E-02"}, {0.9999999f, "0.9999999"}, {3.14159274f, "3.141593"}};
+  for (const auto& row : rows) EXPECT_EQ(SingleText(row.value), row.text) << row.text;
+}
+
+TEST(GetURL, BodyIsDecodedByTheNamedCharset) {
+  struct Row {
+    const char* type;
+    QByteArray body;
+    QString text;
+  };
+  const Row rows[] = {
+      {"text/plain; charset=ISO-8859-1", "caf\xE9", QString::fromUtf8("café")},
+      {"text/plain;charset=\"utf-8\"", "caf\xC3\xA9", QString::fromUtf8("café")},
+      {"text/plain; Charset=windows-1252", "\x80", QString::fromUtf8("€")},
+      {"text/plain", "caf\xC3\xA9", QString::fromUtf8("café")},
+      {"", "\xEF\xBB\xBFSD|x", "SD|x"},
+      {"text/plain; charset=x-nonsense", "caf\xC3\xA9", QString::fromUtf8("café")},
+  };
+  for (const auto& row : rows) {
+    ScopedTrapHost t;
+    RecordingHttp http;
+    http.reply = {200, row.type, row.body};
+    QString address = "server/get?id=5";
+    EXPECT_EQ(GetURL(http, address), row.text) << row.type;
+  }
+}
+
+TEST(GetURL, RetryRepeatsOnlyTheRequest) {
+  ScopedTrapHost t;
+  t.dialogs.answers = {TrapChoice::Retry};
+  RecordingHttp http;
+  http.failures = 1;
+  ResetRandom();
+  QString address = "server/get?id=5";
+  EXPECT_EQ(GetURL(http, address), "OK");
+  EXPECT_EQ(http.urls, QStringList({"http://server/get?id=5&random=0.7055475",
+                                    "http://server/get?id=5&random=0.7055475"}));
+  EXPECT_EQ(t.Errors(), QStringList({QString::number(kCannotConnect) + " refused"}));
+}
+
+// A port on which nothing listens.
+int ClosedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::close(fd);
+  return ntohs(addr.sin_port);
+}
+
+// The real client and downloader against a real HTTP and HTTPS server on
+// 127.0.0.1, the latter with a certificate made for this run.
+class RealServer : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = std::make_unique<QTemporaryDir>();
+    const QString cert = folder_->filePath("cert.pem"), key = folder_->filePath("key.pem");
+    QProcess openssl;
+    openssl.start("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                              "-days", "2", "-subj", "/CN=zarn-test", "-keyout", key, "-out", cert});
+    ASSERT_TRUE(openssl.waitForFinished(30000));
+    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().constData();
+    server_ = std::make_unique<QProcess>();
+    server_->start("python3", {ZARN_TEST_SERVER, cert, key});
+    ASSERT_TRUE(server_->waitForStarted(10000));
+    while (!server_->canReadLine() && server_->waitForReadyRead(10000)) {
+    }
+    const QStringList ports = QString::fromLatin1(server_->readLine()).simplified().split(' ');
+    ASSERT_EQ(ports.size(), 2);
+    httpPort_ = ports[0].toInt();
+    httpsPort_ = ports[1].toInt();
+  }
+  static void TearDownTestSuite() {
+    if (server_) {
+      server_->closeWriteChannel();
+      if (!server_->waitForFinished(5000)) server_->kill();
+      server_->waitForFinished(5000);
+    }
+    server_.reset();
+    folder_.reset();
+  }
+  void SetUp() override {
+    ASSERT_GT(httpPort_, 0);
+    ResetRandom();
+    ASSERT_TRUE(target_.isValid());
+  }
+
+  static QString Http(const QString& path) { return QString("127.0.0.1:%1%2").arg(httpPort_).arg(path); }
+  static QString Https(const QString& path) { return QString("https://127.0.0.1:%1%2").arg(httpsPort_).arg(path); }
+  static QByteArray Big() {
+    QByteArray out;
+    for (int i = 0; i < 800; ++i)
+      for (int b = 0; b < 256; ++b) out.append(static_cast<char>(b));
+    return out;
+  }
+  QString Target(const QString& name) const { return target_.filePath(name); }
+  QStringList FilesInTarget() const {
+    return QDir(target_.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  }
+  static QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+  }
+  static void Write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  }
+
+  static inline std::unique_ptr<QTemporaryDir> folder_;
+  static inline std::unique_ptr<QProcess> server_;
+  static inline int httpPort_ = 0;
+  static inline int httpsPort_ = 0;
+  QTemporaryDir target_;
+  CurlHttpClient http_;
+  CurlDownloader downloader_;
+};
+
+TEST_F(RealServer, ServerSeesTheCompletedAddress) {
+  ScopedTrapHost t;
+  QString address = Http("/echo?id=5/");
+  EXPECT_EQ(GetURL(http_, address), "/echo?id=5&random=0.7055475");
+  EXPECT_EQ(address, "http://" + Http("/echo?id=5&random=0.7055475"));
+  EXPECT_TRUE(t.Errors().isEmpty());
+}
+
+TEST_F(RealServer, BlanksAndNonAsciiGoOutEscaped) {
+  ScopedTrapHost t;
+  QString address = Http(QString::fromUtf8("/echo?name=Jürgen Müller&a=%41"));
+  EXPECT_EQ(GetURL(http_, address), "/echo?name=J%C3%BCrgen%20M%C3%BCller&a=%41&random=0.7055475");
+}
+
+TEST_F(RealServer, RepliesAreReturnedWhateverTheirStatus) {
+  struct Row {
+    const char* path;
+    QString text;
+  };
+  const Row rows[] = {
+      {"/error500?x=1", "ERROR|database down"},
+      {"/nowhere?x=1", "not found"},
+      {"/latin1?x=1", QString::fromUtf8("Grüße à vous")},
+      {"/nocharset?x=1", QString::fromUtf8("€ 5")},
+      {"/unknowncharset?x=1", QString::fromUtf8("é")},
+  };
+  for (const auto& row : rows) {
+    ScopedTrapHost t;
+    QString address = Http(row.path);
+    EXPECT_EQ(GetURL(http_, address), row.text) << row.path;
+    EXPECT_TRUE(t.Errors().isEmpty()) << row.path;
+  }
+}
+
+TEST_F(RealServer, SelfSignedCertificateIsAccepted) {
+  ScopedTrapHost t;
+  QString address = Https("/echo?id=7");
+  EXPECT_EQ(GetURL(http_, address), "/echo?id=7&random=0.7055475");
+  EXPECT_TRUE(t.Errors().isEmpty());
+}
+
+TEST_F(RealServer, RedirectsAreFollowedButNotFromHttpsToHttp) {
+  struct Row {
+    QString address;
+    const char* text;
+  };
+  const Row rows[] = {
+      {Http("/redirect?x=1"), "/echo?from=redirect"},
+      {Http("/to-https?x=1"), "/echo?from=http"},
+      {Https("/to-http?x=1"), "moved"},
+  };
+  for (const auto& row : rows) {
+    ScopedTrapHost t;
+    QString address = row.address;
+    EXPECT_EQ(GetURL(http_, address), row.text) << qPrintable(row.address);
+    EXPECT_TRUE(t.Errors().isEmpty());
+  }
+}
+
+TEST_F(RealServer, FailuresAreTrappedAndIgnoringGivesAnEmptyReply) {
+  struct Row {
+    QString address;
+    int32_t number;
+  };
+  const Row rows[] = {
+      {QString("127.0.0.1:%1/echo?x=1").arg(ClosedPort()), kCannotConnect},
+      {Http("/loop?x=1"), kRedirectFailed},
+      {Http("/cut?x=1"), kConnectionError},
+  };
+  for (const auto& row : rows) {
+    ScopedTrapHost t;
+    QString address = row.address;
+    EXPECT_EQ(GetURL(http_, address), "") << qPrintable(row.address);
+    ASSERT_EQ(t.Errors().size(), 1) << qPrintable(row.address);
+    EXPECT_EQ(ErrorNumber(t), row.number) << qPrintable(t.Errors()[0]);
+    EXPECT_TRUE(t.LogLines().value(0).contains("\tLocation: zarn.mWEB.GetURL\t"));
+  }
+}
+
+// Passes the request on to the real client with short limits.
+class ShortLimits final : public HttpClient {
+ public:
+  HttpReply Get(const QString& url, const HttpTimeouts& timeouts) override {
+    asked = timeouts;
+    return real.Get(url, HttpTimeouts{0, 2000, 500, 500});
+  }
+  CurlHttpClient real;
+  HttpTimeouts asked;
+};
+
+TEST_F(RealServer, ServerThatNeverAnswersTimesOut) {
+  ScopedTrapHost t;
+  ShortLimits http;
+  QString address = Http("/silent?x=1");
+  EXPECT_EQ(GetURL(http, address), "");
+  EXPECT_EQ(http.asked.receive, 120000);
+  ASSERT_EQ(t.Errors().size(), 1);
+  EXPECT_EQ(ErrorNumber(t), kTimeout);
+}
+
+TEST_F(RealServer, DownloadWritesTheFileAndLeavesNothingElse) {
+  ScopedTrapHost t;
+  EXPECT_EQ(DownloadFile(downloader_, "http://" + Http("/big"), Target("a.bin")), -1);
+  EXPECT_EQ(Read(Target("a.bin")), Big());
+  EXPECT_EQ(FilesInTarget(), QStringList({"a.bin"}));
+  EXPECT_TRUE(t.Errors().isEmpty());
+}
+
+TEST_F(RealServer, DownloadReplacesAnExistingFileAndFollowsRedirects) {
+  ScopedTrapHost t;
+  Write(Target("a.bin"), "old");
+  EXPECT_EQ(DownloadFile(downloader_, "http://" + Http("/picture-redirect"), Target("a.bin")), -1);
+  EXPECT_EQ(Read(Target("a.bin")), Big());
+  EXPECT_EQ(FilesInTarget(), QStringList({"a.bin"}));
+}
+
+TEST_F(RealServer, DownloadTakesBackslashAsSeparator) {
+  ScopedTrapHost t;
+  ASSERT_TRUE(QDir(target_.path()).mkdir("pics"));
+  EXPECT_EQ(DownloadFile(downloader_, "http://" + Http("/big"), target_.path() + "\\pics\\b.bin"), -1);
+  EXPECT_EQ(Read(Target("pics/b.bin")), Big());
+}
+
+TEST_F(RealServer, DownloadIntoAMissingFolderCreatesNothing) {
+  ScopedTrapHost t;
+  EXPECT_EQ(DownloadFile(downloader_, "http://" + Http("/big"), Target("missing/a.bin")), 0);
+  EXPECT_TRUE(FilesInTarget().isEmpty());
+  EXPECT_TRUE(t.Errors().isEmpty());
+}
+
+TEST_F(RealServer, FailedDownloadLeavesTheExistingFileIntact) {
+  const QString rows[] = {
+      "http://" + Http("/nowhere"),
+      "http://" + Http("/cut"),
+      QString("http://127.0.0.1:%1/big").arg(ClosedPort()),
+      Https("/big"),  // downloads verify certificates, and this one is self-signed
+      "nonsense://x",
+  };
+  for (const auto& source : rows) {
+    ScopedTrapHost t;
+    Write(Target("a.bin"), "old");
+    EXPECT_EQ(DownloadFile(downloader_, source, Target("a.bin")), 0) << qPrintable(source);
+    EXPECT_EQ(Read(Target("a.bin")), "old") << qPrintable(source);
+    EXPECT_EQ(FilesInTarget(), QStringList({"a.bin"})) << qPrintable(source);
+    EXPECT_TRUE(t.Errors().isEmpty());
+  }
+}
+
+}  // namespace
+}  // namespace zarn

@@ -1,0 +1,120 @@
+#include "web/web.h"
+
+#include <QLocale>
+#include <QStringDecoder>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "errortrap/trap.h"
+#include "platform/web.h"
+
+namespace zarn {
+
+namespace {
+
+// The classic runtime's generator: a 24-bit linear congruence, not seeded
+// from the clock, so each run starts from the same value.
+constexpr uint32_t kRandomStart = 327680;
+constexpr uint32_t kRandomMultiplier = 1140671485;
+constexpr uint32_t kRandomIncrement = 12820163;
+constexpr uint32_t kRandomModulus = 1u << 24;
+constexpr int kSingleDigits = 7;
+
+uint32_t g_random = kRandomStart;
+
+// The charset parameter of a Content-Type value, empty when there is none.
+QByteArray CharsetOf(const QByteArray& contentType) {
+  const QList<QByteArray> parts = contentType.split(';');
+  for (qsizetype i = 1; i < parts.size(); ++i) {
+    const QByteArray param = parts[i].trimmed();
+    const qsizetype eq = param.indexOf('=');
+    if (eq < 0 || param.left(eq).trimmed().toLower() != "charset") continue;
+    QByteArray value = param.mid(eq + 1).trimmed();
+    if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"')) value = value.mid(1, value.size() - 2);
+    return value;
+  }
+  return {};
+}
+
+// The body in the charset the server named; UTF-8 when it named none or one
+// we do not know.
+QString BodyText(const HttpReply& reply) {
+  const QByteArray charset = CharsetOf(reply.contentType);
+  QStringDecoder decoder(charset.isEmpty() ? "UTF-8" : charset.constData());
+  if (!decoder.isValid()) decoder = QStringDecoder(QStringDecoder::Utf8);
+  return decoder.decode(reply.body);
+}
+
+}  // namespace
+
+float NextRandom() {
+  g_random = static_cast<uint32_t>((uint64_t{g_random} * kRandomMultiplier + kRandomIncrement) % kRandomModulus);
+  return static_cast<float>(g_random) / static_cast<float>(kRandomModulus);
+}
+
+void ResetRandom() { g_random = kRandomStart; }
+
+QString SingleText(float value) {
+  if (value == 0 || !std::isfinite(value)) return QString::number(value);
+  // Seven significant digits, correctly rounded: "d.dddddde+XX".
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.*e", kSingleDigits - 1, static_cast<double>(value));
+  const QString text = QString::fromLatin1(buf);
+  const qsizetype e = text.indexOf(u'e');
+  const bool negative = text.startsWith(u'-');
+  QString digits = text.left(e).remove(u'-').remove(u'.');
+  while (digits.size() > 1 && digits.endsWith(u'0')) digits.chop(1);
+  const int exponent = text.mid(e + 1).toInt();
+  const QString point = QLocale::system().decimalPoint();
+  const qsizetype k = digits.size();
+
+  QString out;
+  if (exponent >= 0 && exponent < kSingleDigits) {
+    out = digits.left(exponent + 1).leftJustified(exponent + 1, u'0');
+    if (k > exponent + 1) out += point + digits.mid(exponent + 1);
+  } else if (exponent < 0 && -exponent - 1 + k <= kSingleDigits) {
+    out = u'0' + point + QString(-exponent - 1, u'0') + digits;
+  } else {
+    out = digits.left(1);
+    if (k > 1) out += point + digits.mid(1);
+    out += (exponent < 0 ? QStringLiteral("E-") : QStringLiteral("E+")) +
+           QStringLiteral("%1").arg(std::abs(exponent), 2, 10, QLatin1Char('0'));
+  }
+  return negative ? u'-' + out : out;
+}
+
+QString GetURL(HttpClient& http, QString& address) {
+  Trap trap(Proc::GetURL);
+  QString text;
+  HttpTimeouts timeouts;
+  HttpReply reply;
+
+  trap.Step([&] {
+    if (!address.contains(QStringLiteral("http"), Qt::CaseSensitive)) address.prepend(QStringLiteral("http://"));
+  });
+  trap.Step([&] {
+    if (address.endsWith(u'/')) address.chop(1);
+  });
+  // Defeats caches between the client and the service.
+  trap.Step([&] { address += QStringLiteral("&random=") + SingleText(NextRandom()); });
+  trap.Step([&] {
+    timeouts.resolve = 0;
+    timeouts.connect = 120000;
+    timeouts.send = 120000;
+    timeouts.receive = 120000;
+  });
+  // The status is not looked at: an error page's body is the reply too.
+  trap.Step([&] { reply = http.Get(address, timeouts); });
+  trap.Step([&] { text = BodyText(reply); });
+  return text;
+}
+
+int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target) {
+  Trap trap(Proc::DownloadFile);
+  int16_t result = 0;
+  trap.Step([&] { result = downloader.Download(source, target) ? -1 : 0; });
+  return result;
+}
+
+}  // namespace zarn
