@@ -31,9 +31,10 @@ PictureHandle QtPictureLoader::Load(const QString& path) {
   if (!QFileInfo(file).isFile()) Raise(RuntimeError::FileNotFound);
   QImageReader reader(file);
   reader.setDecideFormatFromContent(true);
+  const bool lossy = reader.format() == "jpeg";
   QImage image = reader.read();
   if (image.isNull()) Raise(RuntimeError::InvalidPicture);
-  return std::make_shared<QtPicture>(std::move(image), reader.format() == "jpeg");
+  return std::make_shared<QtPicture>(std::move(image), lossy);
 }
 
 }  // namespace zarn

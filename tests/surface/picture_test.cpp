@@ -1,0 +1,93 @@
+// The picture loader on Qt's image readers.
+#include "platform/qt_picture.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "errortrap/error.h"
+#include "tests/surface/poppler.h"
+
+namespace zarn::testing {
+namespace {
+
+class PictureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureGuiApp();
+    ASSERT_TRUE(dir.isValid());
+  }
+  QString Put(const QString& name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return f.fileName();
+  }
+  int Error(const QString& path) {
+    try {
+      loader.Load(path);
+    } catch (const ZarnError& e) {
+      return e.number();
+    }
+    return 0;
+  }
+  QTemporaryDir dir;
+  QtPictureLoader loader;
+};
+
+TEST_F(PictureTest, ReadsTheCommonFormatsByTheirContent) {
+  QImage image(30, 20, QImage::Format_RGB32);
+  image.fill(QColor(200, 30, 40));
+  struct Row {
+    const char* format;
+    bool lossy;
+  };
+  for (const Row& r : {Row{"BMP", false}, Row{"PNG", false}, Row{"JPEG", true}}) {
+    SCOPED_TRACE(r.format);
+    const QString path = dir.filePath(QStringLiteral("pic.%1.dat").arg(r.format));  // the name says nothing
+    ASSERT_TRUE(image.save(path, r.format));
+    const auto pic = std::dynamic_pointer_cast<const QtPicture>(loader.Load(path));
+    ASSERT_TRUE(pic);
+    EXPECT_EQ(pic->image().size(), QSize(30, 20));
+    const QColor c = pic->image().pixelColor(15, 10);
+    EXPECT_NEAR(c.red(), 200, 8);
+    EXPECT_NEAR(c.green(), 30, 8);
+    EXPECT_EQ(pic->lossy(), r.lossy);
+  }
+  // Qt writes no GIF, so one pixel of it by hand: a red pixel from a two-colour table.
+  const QByteArray gif = QByteArray::fromHex(
+      "47494638396101000100800000ff000000000021f90400000000002c00000000010001000002024401003b");
+  const auto pic = std::dynamic_pointer_cast<const QtPicture>(loader.Load(Put("one.gif", gif)));
+  ASSERT_TRUE(pic);
+  EXPECT_EQ(pic->image().size(), QSize(1, 1));
+  EXPECT_EQ(pic->image().pixelColor(0, 0).red(), 255);
+}
+
+TEST_F(PictureTest, OwnSizeFollowsTheStatedResolution) {
+  QImage image(96, 48, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  const QString plain = dir.filePath("plain.png");
+  ASSERT_TRUE(image.save(plain));
+  image.setDotsPerMeterX(11811);  // 300 dpi
+  image.setDotsPerMeterY(5906);   // 150 dpi
+  const QString fine = dir.filePath("fine.png");
+  ASSERT_TRUE(image.save(fine));
+  const auto a = std::dynamic_pointer_cast<const QtPicture>(loader.Load(plain));
+  const auto b = std::dynamic_pointer_cast<const QtPicture>(loader.Load(fine));
+  EXPECT_NEAR(a->SizeInTwips().width(), 1440, 1);
+  EXPECT_NEAR(a->SizeInTwips().height(), 720, 1);
+  EXPECT_NEAR(b->SizeInTwips().width(), 96 * 1440 / 300.0, 2);
+  EXPECT_NEAR(b->SizeInTwips().height(), 48 * 1440 / 150.0, 2);
+}
+
+TEST_F(PictureTest, WhatIsNoPictureIsAnError) {
+  EXPECT_EQ(Error(Put("text.png", "this is no picture")), 481);
+  EXPECT_EQ(Error(Put("empty.bmp", "")), 481);
+  EXPECT_EQ(Error(Put("cut.png", QByteArray::fromHex("89504e470d0a1a0a0000000d49484452"))), 481);
+  EXPECT_EQ(Error(dir.filePath("missing.png")), 53);
+  EXPECT_EQ(Error(dir.path()), 53);  // a folder is not a picture file
+}
+
+}  // namespace
+}  // namespace zarn::testing
