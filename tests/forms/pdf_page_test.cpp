@@ -1,0 +1,82 @@
+// A paper size command on the real surface, read back from the PDF it makes.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "engine/engine.h"
+#include "engine/interpreter.h"
+#include "forms/paper_size.h"
+#include "platform/file_form_spooler.h"
+#include "platform/pdf_writer_printer.h"
+#include "platform/qt_print_surface.h"
+#include "tests/support/fakes.h"
+#include "tests/support/qstring_printer.h"
+
+namespace zarn {
+namespace {
+
+void EnsureGuiApp() {
+  if (QGuiApplication::instance()) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "test_forms";
+  static char* argv[] = {name, nullptr};
+  new QGuiApplication(argc, argv);  // lives for the whole test program
+}
+
+// "Page N size: W x H pts" of every page.
+QList<QSizeF> PdfPageSizes(const QString& pdf) {
+  QProcess p;
+  p.start("pdfinfo", {"-f", "1", "-l", "9999", pdf});
+  if (!p.waitForFinished(60000)) {
+    p.kill();
+    p.waitForFinished();
+    return {};
+  }
+  static const QRegularExpression row(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
+  QList<QSizeF> sizes;
+  for (auto it = row.globalMatch(QString::fromUtf8(p.readAllStandardOutput())); it.hasNext();) {
+    const auto m = it.next();
+    sizes << QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
+  }
+  return sizes;
+}
+
+TEST(PaperSizePdf, PagesAfterPszComeOutOnTheFormSize) {
+  EnsureGuiApp();
+  testing::ScopedTrapHost trap;
+  QTemporaryDir dir;
+  PdfWriterPrinter writer{[](const QString&) {}, dir.filePath("documents")};
+  QtPrintSurface surface{writer, {}, {}};
+  QtPrinterPageSizes pageSizes(surface);
+  FileFormSpooler spooler(pageSizes, surface, dir.filePath("forms"));
+  testing::FakePictureLoader pictures;
+  RunLog log;
+  Engine engine(surface, surface, log, trap.dialogs, trap.files, pictures, trap.clock);
+  engine.PaperSize = BindPaperSize(engine, spooler);
+
+  const QString pdf = dir.filePath("card.pdf");
+  auto settings = writer.CreatePDFSettings();
+  settings->setPrintername(PdfWriterPrinter::Name());
+  settings->setValue("Output", pdf);
+  settings->setValue("ConfirmOverwrite", "no");
+  settings->WriteSettings(true);
+
+  ExecutePrintScript(engine, "SSD\r\nPSZ|10|15|MyForm\r\nPT|100|100|One|0|0|L|0\r\nNP\r\nPT|100|100|Two|0|0|L|0\r\nED\r\n",
+                     0, 0);
+  EXPECT_TRUE(trap.Errors().isEmpty()) << trap.Errors().join('\n').toStdString();
+  EXPECT_TRUE(log.Text().contains("PaperSize: Form 'MyForm' width:10 CM , Height:15 CM")) << log.Text().toStdString();
+
+  const QList<QSizeF> sizes = PdfPageSizes(pdf);
+  ASSERT_EQ(sizes.size(), 2);
+  for (const QSizeF& s : sizes) {
+    EXPECT_NEAR(s.width(), 100 / 25.4 * 72, 0.5);   // 283.46 pt
+    EXPECT_NEAR(s.height(), 150 / 25.4 * 72, 0.5);  // 425.20 pt
+  }
+}
+
+}  // namespace
+}  // namespace zarn
