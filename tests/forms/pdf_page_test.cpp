@@ -14,6 +14,7 @@
 #include "platform/qt_print_surface.h"
 #include "tests/support/fakes.h"
 #include "tests/support/qstring_printer.h"
+#include "tests/support/recording_surface.h"  // FakePictureLoader
 
 namespace zarn {
 namespace {
