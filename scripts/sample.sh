@@ -45,6 +45,7 @@ timeout 120 "$out/zarn" "\"$link/\"" || rc=$?
 xclip -o -selection clipboard > "$out/run-log.txt" 2>/dev/null || true
 exit $rc
 INNER
+touch "$out/started"
 rc=0
 if [ -n "${DISPLAY:-}" ]; then
   bash "$out/run.sh" "$out" "$link" || rc=$?
@@ -67,9 +68,20 @@ else
 fi
 pdfs=$(find "$out/pdf" -name '*.pdf' 2>/dev/null | sort)
 if [ -n "$pdfs" ]; then
-  echo "PDF output:"
+  echo "PDF copy (zarn.ini asks for one):"
   printf '  %s\n' $pdfs
 else
-  echo "PDF output: none in $out/pdf"
+  echo "PDF copy: none in $out/pdf"
+fi
+# The printer run goes to the default printer; without a CUPS printer that is
+# zarn's own PDF writer, which files it in the documents folder.
+docs=$(xdg-user-dir DOCUMENTS 2>/dev/null || true)
+[ -n "$docs" ] && [ "$docs" != "$HOME" ] || docs=$HOME/Documents
+printed=$(find "$docs" -maxdepth 1 -name '*.pdf' -newer "$out/started" 2>/dev/null | sort)
+if [ -n "$printed" ]; then
+  echo "printer run (on the PDF writer, no CUPS printer is the default):"
+  printf '  %s\n' $printed
+else
+  echo "printer run: sent to the default printer ($(lpstat -d 2>/dev/null || echo 'see CUPS'))"
 fi
 exit $rc

@@ -35,8 +35,9 @@ def main():
             f.write(b"PDFNAME|e2e\r\nMRG|10|10\r\n")
         service = subprocess.Popen(
             [sys.executable, service_script, script, "--requests", "3", "--seconds", "60"],
-            stdout=subprocess.PIPE, text=True)
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         manager = None
+        service_log = ""
         try:
             if manager_program:
                 manager = subprocess.Popen([manager_program, "60"], stdout=subprocess.PIPE, text=True)
@@ -74,7 +75,9 @@ def main():
             for p in (service, manager):
                 if p:
                     p.kill()
-                    p.wait()
+            service_log = service.communicate()[1]
+            if manager:
+                manager.wait()
         lines = log.split("\r\n")
         failures = []
 
@@ -88,6 +91,13 @@ def main():
                               "Base64 decoded :" + request,
                               "URL decoded :" + request.replace("M%C3%BCller+K", "M\u00fcller K")],
                "the link as given, cut, and decoded into the service request")
+        with open(script, "rb") as f:
+            body = f.read().decode("utf-8")
+        expect("\r\nService response :" + body + "..." + body + "\r\nZARN end: " in log,
+               "the service's reply is logged")
+        # The first number of the unseeded generator, the same in every run.
+        expect("GET /print?job=e2e&name=M%C3%BCller%20K&random=0.7055475 " in service_log,
+               "the request reached the service with its random parameter: " + service_log)
         if manager_program:
             expect(saved == log, "zarn handed the run log to the clipboard manager")
         expect(not os.path.exists(os.path.join(folder, "error_handler.txt")), "no error was trapped")
