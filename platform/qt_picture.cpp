@@ -28,13 +28,22 @@ QtPicture::QtPicture(QImage image, bool lossy) : image_(std::move(image)), lossy
 
 PictureHandle QtPictureLoader::Load(const QString& path) {
   const QString file = NativePath(path);
-  if (!QFileInfo(file).isFile()) Raise(RuntimeError::FileNotFound);
+  const QFileInfo info(file);
+  if (!info.isFile()) Raise(RuntimeError::FileNotFound);
+  const QString key = info.absoluteFilePath();
+  if (auto it = cache_.constFind(key);
+      it != cache_.constEnd() && it->modified == info.lastModified() && it->size == info.size())
+    return it->picture;
   QImageReader reader(file);
   reader.setDecideFormatFromContent(true);
   const bool lossy = reader.format() == "jpeg";
   QImage image = reader.read();
   if (image.isNull()) Raise(RuntimeError::InvalidPicture);
-  return std::make_shared<QtPicture>(std::move(image), lossy);
+  auto picture = std::make_shared<QtPicture>(std::move(image), lossy);
+  constexpr qsizetype kKept = 32;
+  if (cache_.size() >= kKept) cache_.clear();
+  cache_.insert(key, {info.lastModified(), info.size(), picture});
+  return picture;
 }
 
 }  // namespace zarn

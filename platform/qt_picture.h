@@ -1,6 +1,8 @@
 #pragma once
 // Pictures for "DI" and the QR code, loaded with Qt's image readers (BMP, GIF,
 // JPEG, PNG and whatever else the installed image plugins read).
+#include <QDateTime>
+#include <QHash>
 #include <QImage>
 #include <QSizeF>
 
@@ -28,8 +30,18 @@ class QtPicture final : public Picture {
 class QtPictureLoader final : public PictureLoader {
  public:
   // File not found (53) for a missing file, Invalid picture (481) for one
-  // that no image reader can read.
+  // that no image reader can read. A file loaded before and unchanged since
+  // (same size and modification time) is not read again, so a logo drawn on
+  // every record of a mail merge is decoded once and stored once in the PDF.
   PictureHandle Load(const QString& path) override;
+
+ private:
+  struct Loaded {
+    QDateTime modified;
+    qint64 size;
+    PictureHandle picture;
+  };
+  QHash<QString, Loaded> cache_;
 };
 
 }  // namespace zarn

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <optional>
 
 #include "errortrap/error.h"
@@ -105,6 +106,13 @@ struct QtPrintSurface::Device {
 
   QFont font;
   std::optional<QFontMetricsF> metrics;
+  // Fonts used on this printer so far, so switching back and forth (bold
+  // labels, plain values) does not rebuild them.
+  struct FontEntry {
+    QFont font;
+    QFontMetricsF metrics;
+  };
+  std::map<QString, FontEntry> fonts;
 
   QPrinter& Printer() {
     if (!printer) {
@@ -132,12 +140,19 @@ struct QtPrintSurface::Device {
   // under the painter's twips transform at its true size.
   const QFontMetricsF& Metrics() {
     if (!metrics) {
-      font = QFont(fontName);
-      font.setPointSizeF(fontSize * kTwipsPerInch / Dpi());
-      font.setBold(bold);
-      font.setItalic(italic);
-      font.setHintingPreference(QFont::PreferNoHinting);
-      metrics.emplace(font, &MetricsDevice());
+      const QString key = QStringLiteral("%1|%2|%3|%4").arg(fontName).arg(fontSize).arg(bold).arg(italic);
+      auto it = fonts.find(key);
+      if (it == fonts.end()) {
+        QFont f(fontName);
+        f.setPointSizeF(fontSize * kTwipsPerInch / Dpi());
+        f.setBold(bold);
+        f.setItalic(italic);
+        f.setHintingPreference(QFont::PreferNoHinting);
+        if (fonts.size() >= 64) fonts.clear();
+        it = fonts.emplace(key, FontEntry{f, QFontMetricsF(f, &MetricsDevice())}).first;
+      }
+      font = it->second.font;
+      metrics.emplace(it->second.metrics);
     }
     return *metrics;
   }
@@ -346,22 +361,22 @@ float QtPrintSurface::TextHeight(const QString& text) {
   return static_cast<float>(Cur().Metrics().lineSpacing() * TextLines(text).size());
 }
 
-void QtPrintSurface::SetFontName(const QString& name) {
-  Cur().fontName = name;
-  Cur().metrics.reset();
+namespace {
+// Font changes rebuild the metrics only when the value changes.
+template <typename T>
+void SetFontValue(T& field, const T& value, std::optional<QFontMetricsF>& metrics) {
+  if (field == value) return;
+  field = value;
+  metrics.reset();
 }
+}  // namespace
+
+void QtPrintSurface::SetFontName(const QString& name) { SetFontValue(Cur().fontName, name, Cur().metrics); }
 void QtPrintSurface::SetFontSize(float points) {
-  Cur().fontSize = std::clamp<float>(points, 1, kMaxFontPoints);
-  Cur().metrics.reset();
+  SetFontValue(Cur().fontSize, std::clamp<float>(points, 1, kMaxFontPoints), Cur().metrics);
 }
-void QtPrintSurface::SetFontBold(bool bold) {
-  Cur().bold = bold;
-  Cur().metrics.reset();
-}
-void QtPrintSurface::SetFontItalic(bool italic) {
-  Cur().italic = italic;
-  Cur().metrics.reset();
-}
+void QtPrintSurface::SetFontBold(bool bold) { SetFontValue(Cur().bold, bold, Cur().metrics); }
+void QtPrintSurface::SetFontItalic(bool italic) { SetFontValue(Cur().italic, italic, Cur().metrics); }
 void QtPrintSurface::SetForeColor(uint32_t colour) { Cur().foreColor = colour; }
 void QtPrintSurface::SetDrawWidth(int16_t width) { Cur().drawWidth = width; }
 void QtPrintSurface::SetDrawStyle(int16_t style) { Cur().drawStyle = style >= 0 && style <= 6 ? style : kSolid; }

@@ -89,5 +89,22 @@ TEST_F(PictureTest, WhatIsNoPictureIsAnError) {
   EXPECT_EQ(Error(dir.path()), 53);  // a folder is not a picture file
 }
 
+TEST_F(PictureTest, AnUnchangedFileIsReadOnceAndAChangedOneAgain) {
+  QImage image(10, 10, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  const QString path = dir.filePath("logo.png");
+  ASSERT_TRUE(image.save(path));
+  const PictureHandle first = loader.Load(path);
+  EXPECT_EQ(loader.Load(path), first);
+  image = QImage(12, 10, QImage::Format_RGB32);
+  image.fill(Qt::blue);
+  ASSERT_TRUE(image.save(path));
+  const auto changed = std::dynamic_pointer_cast<const QtPicture>(loader.Load(path));
+  ASSERT_TRUE(changed);
+  EXPECT_EQ(changed->image().width(), 12);
+  Put("logo.png", "no longer a picture");
+  EXPECT_EQ(Error(path), 481);
+}
+
 }  // namespace
 }  // namespace zarn::testing
