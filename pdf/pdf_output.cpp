@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/document.h"
+#include "engine/parse_print.h"
 #include "errortrap/error.h"
 #include "errortrap/trap.h"
 #include "platform/clock.h"
@@ -56,6 +57,17 @@ void EnsureFolder(Engine& e, const QString& folder) {
   Raise(e.files.Exists(parent) ? RuntimeError::PathFileAccess : RuntimeError::PathNotFound);
 }
 
+// A name from a script that would put the file outside the day folder: an
+// absolute path, a drive, or a ".." component. Scripts come from any web page
+// that opens a link, so they must not choose where on disk a PDF goes.
+bool LeavesFolder(const QString& name) {
+  const QString path = NativePath(name);
+  if (path.startsWith(u'/') || (path.size() >= 2 && path[1] == u':')) return true;
+  for (const QStringView part : QStringView(path).split(u'/'))
+    if (part == u"..") return true;
+  return false;
+}
+
 // A member call on an automation object that was never created.
 template <typename T>
 T& Created(const std::unique_ptr<T>& object) {
@@ -64,8 +76,22 @@ T& Created(const std::unique_ptr<T>& object) {
 }
 
 // PDFPrinterOn and PDFONLY, statement by statement under the caller's trap.
-void SwitchToWriter(Engine& e, Trap& trap, PdfWriterControl& writer, const QString& fileName,
-                    const QString& subFolder, bool showPdf) {
+void SwitchToWriter(Engine& e, Trap& trap, PdfWriterControl& writer, const QString& requestedName,
+                    const QString& requestedSubFolder, bool showPdf) {
+  QString fileName = requestedName;
+  QString subFolder = requestedSubFolder;
+  // The unsafe part is replaced before the error is raised, so going on after
+  // it still writes inside the day folder.
+  trap.Step([&] {
+    if (!LeavesFolder(subFolder)) return;
+    subFolder.clear();
+    Raise(RuntimeError::PathFileAccess, QStringLiteral("PDF sub-folder outside the PDF folder: ") + requestedSubFolder);
+  });
+  trap.Step([&] {
+    if (!LeavesFolder(fileName)) return;
+    fileName = PdfTimeStamp(e);
+    Raise(RuntimeError::PathFileAccess, QStringLiteral("PDF file name outside the PDF folder: ") + requestedName);
+  });
   QString dayFolder;
   QString targetFolder;
   QString outputFile;

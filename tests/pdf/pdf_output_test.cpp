@@ -190,3 +190,43 @@ TEST_F(PdfOutputTest, TheDayFolderFollowsTheEngineClock) {
 
 }  // namespace
 }  // namespace zarn
+
+namespace zarn {
+namespace {
+
+// Scripts come from any web page: a PDF name may not leave the day folder.
+TEST_F(PdfOutputTest, HostileNamesStayInsideTheDayFolder) {
+  struct Row {
+    const char* name;
+    const char* sub;
+    QStringList errors;
+    bool stamped;  // the file name was replaced by the time stamp
+  } rows[] = {
+      {"y", "../../x", {"75 PDF sub-folder outside the PDF folder: ../../x"}, false},
+      {"y", "/tmp", {"75 PDF sub-folder outside the PDF folder: /tmp"}, false},
+      {"y", "C:\\Windows", {"75 PDF sub-folder outside the PDF folder: C:\\Windows"}, false},
+      {"..\\..\\evil", "", {"75 PDF file name outside the PDF folder: ..\\..\\evil"}, true},
+      {"/tmp/evil", "2024", {"75 PDF file name outside the PDF folder: /tmp/evil"}, true},
+      {"a/../../b", "", {"75 PDF file name outside the PDF folder: a/../../b"}, true},
+      {"..invoice", "2024..q1", {}, false},  // dots inside a name are fine
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.name) + " in " + r.sub);
+    EngineFixture g;
+    g.state.PdfFolder = base.path();
+    FakePdfWriter w;
+    PDFONLY(g.engine, w, r.name, r.sub);
+    EXPECT_EQ(g.trap.Errors(), r.errors);
+    const QString output = w.Value("Output");
+    EXPECT_TRUE(output.startsWith(Day() + "/")) << output.toStdString();
+    EXPECT_FALSE(output.contains("/../")) << output.toStdString();
+    if (r.stamped) {
+      EXPECT_EQ(QFileInfo(output).fileName(), "2026-12-08-03-29-32.pdf");
+    }
+  }
+  // Nothing was created beside the PDF folder.
+  EXPECT_EQ(QDir(base.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"20261208"});
+}
+
+}  // namespace
+}  // namespace zarn
