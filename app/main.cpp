@@ -27,6 +27,7 @@
 #include "platform/qt_print_surface.h"
 #include "qr/qrc_command.h"
 #include "web/web.h"
+#include "app/wiring.h"
 
 int main(int argc, char** argv) {
   using namespace zarn;
@@ -52,30 +53,16 @@ int main(int argc, char** argv) {
   vbwInitializeProtector();
 
   // The printers: CUPS and our PDF writer. Pending documents are sent when
-  // the surface goes, before the application does.
-  PdfWriterPrinter pdfWriter(PdfWriterPrinter::OpenWithDesktopViewer, QString(), &clock);
-  QtPrintSurface surface(pdfWriter);
-  QtPictureLoader pictures;
-  QtPrinterPageSizes pageSizes(surface);
-  FileFormSpooler spooler(pageSizes, surface);
+  // the wiring goes, before the application does.
   CurlHttpClient http;
-  CurlDownloader downloader;
-  QtQrCanvas qrCanvas;
   QtMainWindow window;
   QtClipboard clipboard;
-
-  RunLog log;
-  Engine engine(surface, surface, log, dialogs, files, pictures, clock);
-  engine.programFolder = programFolder;
-  engine.DownloadFile = [&](const QString& source, const QString& target) {
-    return DownloadFile(downloader, source, target);
-  };
-  engine.PaperSize = BindPaperSize(engine, spooler);
-  engine.PDFONLY = [&](const QString& name, const QString& sub) { PDFONLY(engine, pdfWriter, name, sub); };
-  engine.PDFPrinterOff = [&] { PDFPrinterOff(engine); };
-  engine.QRC = [&](const QString& text, int32_t x, int32_t y, int32_t width, int32_t height) {
-    return RunQrc(engine, qrCanvas, [&] { window.ProcessEvents(); }, text, x, y, width, height);
-  };
+  WiringOptions options;
+  options.programFolder = programFolder;
+  options.processEvents = [&] { window.ProcessEvents(); };
+  EngineWiring wiring(dialogs, files, clock, options);
+  Engine& engine = wiring.engine;
+  PdfWriterPrinter& pdfWriter = wiring.pdfWriter;
 
   JobCalls calls;
   calls.Base64Decode = &Base64Decode;

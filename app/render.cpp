@@ -1,0 +1,157 @@
+// zarn-render: runs a print script from a file (or standard input) the way
+// the client runs it, into a PDF or PNG pages, without a printer. Errors the
+// client would ask about are printed with their error-log line and ignored.
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <iostream>
+
+#include "app/wiring.h"
+#include "engine/parse_print.h"
+#include "errortrap/exception_guard.h"
+#include "errortrap/trap.h"
+#include "launch/settings_file.h"
+
+namespace zarn {
+namespace {
+
+constexpr char kUsage[] =
+    "usage: zarn-render SCRIPT [-o OUT.pdf | -o OUT.png] [--settings zarn.ini]\n"
+    "  Runs the print script SCRIPT (\"-\": standard input) as the client does,\n"
+    "  on our PDF writer printer alone. Every document the script prints goes\n"
+    "  into OUT.pdf (default: out.pdf), one after the other. With OUT.png the\n"
+    "  pages become OUT-1.png, OUT-2.png ... (pdftoppm numbering: OUT-01.png\n"
+    "  from ten pages on), 96 dots per inch. Errors are printed on standard\n"
+    "  error with their error-log line and ignored; message boxes are printed.\n"
+    "  --settings reads the client's settings file (PDF copy switch, PDF folder).\n";
+
+// Prints instead of asking: message boxes on standard output, the trap's
+// question on standard error, answered Ignore.
+class PrintingDialogs final : public Dialogs {
+ public:
+  void Message(const QString& title, const QString& text) override {
+    std::cout << "MSGBOX " << title.toStdString() << ": " << QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" / ")).toStdString() << "\n";
+  }
+  TrapChoice AbortRetryIgnore(const QString&, const QString& text) override {
+    std::cerr << "error: " << text.toStdString() << "\n";
+    ++errors;
+    return TrapChoice::Ignore;
+  }
+  int errors = 0;
+};
+
+// Names the PDF writer's documents in the order they are finished.
+class CountingClock final : public Clock {
+ public:
+  QDateTime Now() const override { return base_.addSecs(n_++); }
+ private:
+  QDateTime base_ = QDateTime(QDate(2000, 1, 1), QTime(0, 0, 0));
+  mutable int n_ = 0;
+};
+
+int Run(int argc, char** argv) {
+  QString scriptPath, out = QStringLiteral("out.pdf"), settingsPath;
+  for (int i = 1; i < argc; ++i) {
+    const QString a = QString::fromLocal8Bit(argv[i]);
+    if ((a == QLatin1String("-o") || a == QLatin1String("--settings")) && i + 1 < argc) {
+      (a == QLatin1String("-o") ? out : settingsPath) = QString::fromLocal8Bit(argv[++i]);
+    } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+      std::cout << kUsage;
+      return 0;
+    } else if (scriptPath.isEmpty() && (a == QLatin1String("-") || !a.startsWith(u'-'))) {
+      scriptPath = a;
+    } else {
+      std::cerr << kUsage;
+      return 2;
+    }
+  }
+  if (scriptPath.isEmpty()) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  QFile in;
+  const bool opened = scriptPath == QLatin1String("-") ? in.open(stdin, QIODevice::ReadOnly) : (in.setFileName(scriptPath), in.open(QIODevice::ReadOnly));
+  if (!opened) {
+    std::cerr << "zarn-render: cannot read " << scriptPath.toStdString() << "\n";
+    return 2;
+  }
+  const QString script = QString::fromUtf8(in.readAll());
+  const bool png = out.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
+
+  QTemporaryDir work;
+  if (!work.isValid()) return 2;
+  RealFileSystem files;
+  PrintingDialogs dialogs;
+  SystemClock clock;
+  CountingClock pdfClock;
+  TrapHost host;
+  host.dialogs = &dialogs;
+  host.clock = &clock;
+  host.files = &files;
+  host.errorLogPath = work.filePath(QStringLiteral("error_handler.txt"));
+  host.abort = [] { std::_Exit(1); };
+  InstallTrapHost(&host);
+  vbwInitializeProtector();
+
+  const QString docs = work.filePath(QStringLiteral("documents"));
+  {
+    WiringOptions options;
+    options.programFolder = work.path();
+    options.processEvents = [] { QCoreApplication::processEvents(); };
+    options.pdfWriterOnly = true;
+    options.pdfFolder = docs;
+    options.pdfClock = &pdfClock;
+    EngineWiring wiring(dialogs, files, clock, options);
+    PrintState& state = wiring.engine.state;
+    if (!settingsPath.isEmpty()) {
+      QFile ini(settingsPath);
+      if (!ini.open(QIODevice::ReadOnly)) {
+        std::cerr << "zarn-render: cannot read " << settingsPath.toStdString() << "\n";
+        return 2;
+      }
+      Trap trap(Proc::Form_Load);
+      SettingsReader settings(ini.readAll());
+      trap.Step([&] { if (IsNumberOne(settings.LineInput())) state.PdfCopy = -1; });
+      trap.Step([&] { state.PdfFolder = settings.LineInput(); });
+    }
+    ParsePrint(wiring.engine, script, 0);
+    wiring.surface.FinishAll();
+  }
+  QStringList pdfs;
+  for (const QString& name : QDir(docs).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name))
+    pdfs << QDir(docs).filePath(name);
+  if (pdfs.isEmpty()) {
+    std::cerr << "zarn-render: the script printed nothing\n";
+    return 1;
+  }
+  const QString pdfOut = png ? work.filePath(QStringLiteral("all.pdf")) : out;
+  QFile::remove(pdfOut);
+  if (pdfs.size() == 1) {
+    if (!QFile::copy(pdfs.first(), pdfOut)) return 2;
+  } else if (QProcess::execute(QStringLiteral("pdfunite"), QStringList(pdfs) << pdfOut) != 0) {
+    std::cerr << "zarn-render: pdfunite failed\n";
+    return 2;
+  }
+  if (png) {
+    QString stem = out;
+    stem.chop(4);
+    if (QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("96"), pdfOut, stem}) != 0) {
+      std::cerr << "zarn-render: pdftoppm failed\n";
+      return 2;
+    }
+  }
+  return dialogs.errors > 0 ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace zarn
+
+int main(int argc, char** argv) {
+  QGuiApplication app(argc, argv);
+  return zarn::Run(argc, argv);
+}

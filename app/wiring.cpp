@@ -1,0 +1,35 @@
+#include "app/wiring.h"
+
+#include "forms/paper_size.h"
+#include "pdf/pdf_output.h"
+#include "qr/qrc_command.h"
+#include "web/web.h"
+
+namespace zarn {
+
+namespace {
+void NoViewer(const QString&) {}
+}  // namespace
+
+EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clock, const WiringOptions& options)
+    : pdfWriter(options.pdfWriterOnly ? PdfWriterPrinter::Viewer(NoViewer)
+                                      : PdfWriterPrinter::Viewer(PdfWriterPrinter::OpenWithDesktopViewer),
+                options.pdfFolder, options.pdfClock ? options.pdfClock : &clock),
+      surface(options.pdfWriterOnly ? QtPrintSurface(pdfWriter, QStringList(), QString()) : QtPrintSurface(pdfWriter)),
+      pageSizes(surface),
+      spooler(pageSizes, surface),
+      engine(surface, surface, log, dialogs, files, pictures, clock) {
+  engine.programFolder = options.programFolder;
+  engine.DownloadFile = [this](const QString& source, const QString& target) {
+    return DownloadFile(downloader, source, target);
+  };
+  engine.PaperSize = BindPaperSize(engine, spooler);
+  engine.PDFONLY = [this](const QString& name, const QString& sub) { PDFONLY(engine, pdfWriter, name, sub); };
+  engine.PDFPrinterOff = [this] { PDFPrinterOff(engine); };
+  std::function<void()> events = options.processEvents;
+  engine.QRC = [this, events](const QString& text, int32_t x, int32_t y, int32_t width, int32_t height) {
+    return RunQrc(engine, qrCanvas, [events] { if (events) events(); }, text, x, y, width, height);
+  };
+}
+
+}  // namespace zarn

@@ -1,0 +1,50 @@
+#pragma once
+// The real platform wired into the engine: printers (CUPS and our PDF writer),
+// pictures, forms, downloads and QR codes. Shared by the client (zarn) and the
+// script renderer (zarn-render), so both print through exactly the same code.
+// The members live as long as the object; the surface sends pending documents
+// when it goes.
+#include <QString>
+#include <functional>
+
+#include "engine/engine.h"
+#include "engine/run_log.h"
+#include "platform/clock.h"
+#include "platform/curl_http.h"
+#include "platform/dialogs.h"
+#include "platform/file_form_spooler.h"
+#include "platform/file_system.h"
+#include "platform/pdf_writer_printer.h"
+#include "platform/qr_canvas.h"
+#include "platform/qt_picture.h"
+#include "platform/qt_print_surface.h"
+
+namespace zarn {
+
+struct WiringOptions {
+  QString programFolder;
+  // Lets window events through (the QR command's pauses).
+  std::function<void()> processEvents;
+  // True: our PDF writer is the only printer, its documents without settings
+  // go to pdfFolder (named by pdfClock), and nothing is opened in a viewer.
+  bool pdfWriterOnly = false;
+  QString pdfFolder;
+  const Clock* pdfClock = nullptr;
+};
+
+class EngineWiring {
+ public:
+  EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clock, const WiringOptions& options);
+
+  PdfWriterPrinter pdfWriter;
+  QtPrintSurface surface;
+  QtPictureLoader pictures;
+  QtPrinterPageSizes pageSizes;
+  FileFormSpooler spooler;
+  CurlDownloader downloader;
+  QtQrCanvas qrCanvas;
+  RunLog log;
+  Engine engine;
+};
+
+}  // namespace zarn
