@@ -13,20 +13,12 @@
 #include "platform/pdf_writer_printer.h"
 #include "platform/qt_print_surface.h"
 #include "tests/support/fakes.h"
+#include "tests/support/gui_app.h"
 #include "tests/support/qstring_printer.h"
 #include "tests/support/recording_surface.h"  // FakePictureLoader
 
 namespace zarn {
 namespace {
-
-void EnsureGuiApp() {
-  if (QGuiApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "test_forms";
-  static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);  // lives for the whole test program
-}
 
 // "Page N size: W x H pts" of every page.
 QList<QSizeF> PdfPageSizes(const QString& pdf) {
@@ -47,7 +39,7 @@ QList<QSizeF> PdfPageSizes(const QString& pdf) {
 }
 
 TEST(PaperSizePdf, PagesAfterPszComeOutOnTheFormSize) {
-  EnsureGuiApp();
+  testing::EnsureGuiApp();
   testing::ScopedTrapHost trap;
   QTemporaryDir dir;
   PdfWriterPrinter writer{[](const QString&) {}, dir.filePath("documents")};

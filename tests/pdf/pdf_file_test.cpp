@@ -18,21 +18,13 @@
 #include "platform/qt_print_surface.h"
 #include "tests/support/fakes.h"
 #include "tests/support/launch_fakes.h"
+#include "tests/support/gui_app.h"
 #include "tests/support/recording_surface.h"
 
 namespace zarn {
 namespace {
 
 using namespace zarn::testing;
-
-void EnsureGuiApp() {
-  if (QGuiApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "test_pdf";
-  static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);  // lives for the whole test program
-}
 
 QString Tool(const QString& program, const QStringList& args) {
   QProcess p;

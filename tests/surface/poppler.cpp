@@ -1,4 +1,5 @@
 #include "tests/surface/poppler.h"
+#include "tests/support/gui_app.h"
 
 #include <QGuiApplication>
 #include <QProcess>
@@ -7,15 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace zarn::testing {
-
-void EnsureGuiApp() {
-  if (QGuiApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "test_surface";
-  static char* argv[] = {name, nullptr};
-  new QGuiApplication(argc, argv);  // lives for the whole test program
-}
 
 QByteArray RunTool(const QString& program, const QStringList& args) {
   QProcess p;

@@ -7,10 +7,9 @@
 #include <QStringList>
 #include <vector>
 
-namespace zarn::testing {
+#include "tests/support/gui_app.h"
 
-// A QGuiApplication on the offscreen platform, created once.
-void EnsureGuiApp();
+namespace zarn::testing {
 
 // Runs a program to its end (bounded) and returns its standard output; an
 // exit code other than 0 fails the calling test.

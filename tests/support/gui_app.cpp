@@ -1,0 +1,16 @@
+#include "tests/support/gui_app.h"
+
+#include <QGuiApplication>
+
+namespace zarn::testing {
+
+void EnsureGuiApp() {
+  if (QGuiApplication::instance()) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "zarn-test";
+  static char* argv[] = {name, nullptr};
+  new QGuiApplication(argc, argv);  // lives for the whole test program
+}
+
+}  // namespace zarn::testing
