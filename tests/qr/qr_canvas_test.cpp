@@ -9,6 +9,7 @@
 
 #include "qr/qr_code.h"
 #include "qr/qrc_command.h"
+#include "tests/qr/round_trip_texts.h"
 #include "tests/qr/zbar.h"
 
 namespace zarn {
@@ -99,14 +100,6 @@ TEST(QrCanvas, SavesABmpThatReplacesTheOldFileAndFailsLoudlyWhereItCannot) {
   EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("other.bmp"))));
 }
 
-// Texts for the round trips: digits, upper case, UTF-8, and a long one.
-QByteArray LongText() {
-  QByteArray t;
-  for (int i = 0; t.size() < 2000; ++i) t += "Line " + QByteArray::number(i) + ": the quick brown fox; ";
-  t.truncate(2000);
-  return t;
-}
-
 std::string RoundTripName(const ::testing::TestParamInfo<QByteArray>& info) {
   const char* const names[] = {"Digits", "UpperCase", "Utf8", "Long2000"};
   return names[info.index];
@@ -128,9 +121,8 @@ TEST_P(QrRoundTrip, BitmapDecodesBackToTheText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, QrRoundTrip,
-                         ::testing::Values(QByteArray("012345678901234567890123456789"),
-                                           QByteArray("ZARN PRINT CLIENT: ORDER 4711 $%*+-./"),
-                                           QByteArray("Grüße aus Zürich – 東京 ✓"), LongText()),
+                         ::testing::Values(QByteArray(testing::kQrDigits), QByteArray(testing::kQrUpperCase),
+                                           QByteArray(testing::kQrUtf8), testing::QrLongText()),
                          RoundTripName);
 
 }  // namespace
