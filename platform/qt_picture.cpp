@@ -1,5 +1,8 @@
 #include "platform/qt_picture.h"
 
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
@@ -31,10 +34,15 @@ PictureHandle QtPictureLoader::Load(const QString& path) {
   const QFileInfo info(file);
   if (!info.isFile()) Raise(RuntimeError::FileNotFound);
   const QString key = info.absoluteFilePath();
-  if (auto it = cache_.constFind(key);
-      it != cache_.constEnd() && it->modified == info.lastModified() && it->size == info.size())
-    return it->picture;
-  QImageReader reader(file);
+  // Known by content, not by size and time: the QR command rewrites its bitmap
+  // with one of the same size faster than file times tell apart.
+  QFile in(file);
+  const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+  const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+  if (auto it = cache_.constFind(key); it != cache_.constEnd() && it->digest == digest) return it->picture;
+  QBuffer buffer;
+  buffer.setData(bytes);
+  QImageReader reader(&buffer);
   reader.setDecideFormatFromContent(true);
   const bool lossy = reader.format() == "jpeg";
   QImage image = reader.read();
@@ -42,7 +50,7 @@ PictureHandle QtPictureLoader::Load(const QString& path) {
   auto picture = std::make_shared<QtPicture>(std::move(image), lossy);
   constexpr qsizetype kKept = 32;
   if (cache_.size() >= kKept) cache_.clear();
-  cache_.insert(key, {info.lastModified(), info.size(), picture});
+  cache_.insert(key, {digest, picture});
   return picture;
 }
 

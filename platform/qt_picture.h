@@ -30,15 +30,14 @@ class QtPicture final : public Picture {
 class QtPictureLoader final : public PictureLoader {
  public:
   // File not found (53) for a missing file, Invalid picture (481) for one
-  // that no image reader can read. A file loaded before and unchanged since
-  // (same size and modification time) is not read again, so a logo drawn on
-  // every record of a mail merge is decoded once and stored once in the PDF.
+  // that no image reader can read. A file whose bytes are those it had when
+  // it was last loaded is not decoded again, so a logo drawn on every record
+  // of a mail merge is decoded once and stored once in the PDF.
   PictureHandle Load(const QString& path) override;
 
  private:
   struct Loaded {
-    QDateTime modified;
-    qint64 size;
+    QByteArray digest;  // of the file's bytes
     PictureHandle picture;
   };
   QHash<QString, Loaded> cache_;

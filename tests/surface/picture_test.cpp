@@ -2,6 +2,7 @@
 #include "platform/qt_picture.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -104,6 +105,26 @@ TEST_F(PictureTest, AnUnchangedFileIsReadOnceAndAChangedOneAgain) {
   EXPECT_EQ(changed->image().width(), 12);
   Put("logo.png", "no longer a picture");
   EXPECT_EQ(Error(path), 481);
+}
+
+TEST_F(PictureTest, ARewrittenFileOfTheSameSizeAndTimeIsReadAgain) {
+  // The QR command's bitmap: rewritten with another code of the same size
+  // within the resolution of file times.
+  const QString path = dir.filePath("qrcode.bmp");
+  QImage image(10, 10, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  ASSERT_TRUE(image.save(path, "BMP"));
+  const QDateTime time = QFileInfo(path).lastModified();
+  loader.Load(path);
+  image.setPixel(3, 3, qRgb(255, 255, 255));
+  ASSERT_TRUE(image.save(path, "BMP"));
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(time, QFileDevice::FileModificationTime));
+  f.close();
+  ASSERT_EQ(QFileInfo(path).lastModified(), time);
+  const auto again = std::dynamic_pointer_cast<const QtPicture>(loader.Load(path));
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->image().pixel(3, 3), qRgb(255, 255, 255));
 }
 
 }  // namespace
