@@ -67,11 +67,12 @@ int main(int argc, char** argv) {
   JobCalls calls;
   calls.Base64Decode = &Base64Decode;
   calls.DecodeURI = &DecodeURI;
-  calls.GetURL = &GetURL;
+  calls.GetURL = [&](HttpClient& h, QString& address) { return GetURL(h, address, wiring.hosts); };
   calls.ParsePrint = &ParsePrint;
   calls.PDFPrinterOn = [&](Engine& e, const QString& name, const QString& sub) { PDFPrinterOn(e, pdfWriter, name, sub); };
   calls.PDFPrinterOff = &PDFPrinterOff;
   Job job{engine, http, clipboard, dialogs, files, clock, window, programFolder, commandLine, calls};
+  job.serviceHosts = &wiring.hosts.allowed;
   Form_Load(job);
 
   // Returning ends the process; QApplication's end hands the clipboard to a

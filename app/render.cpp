@@ -28,7 +28,8 @@ constexpr char kUsage[] =
     "  pages become OUT-1.png, OUT-2.png ... (pdftoppm numbering: OUT-01.png\n"
     "  from ten pages on), 96 dots per inch. Errors are printed on standard\n"
     "  error with their error-log line and ignored; message boxes are printed.\n"
-    "  --settings reads the client's settings file (PDF copy switch, PDF folder).\n";
+    "  --settings reads the client's settings file (PDF copy switch, PDF folder,\n"
+    "             service hosts that \"GF\" downloads may ask).\n";
 
 // Prints instead of asking: message boxes on standard output, the trap's
 // question on standard error, answered Ignore.
@@ -118,6 +119,9 @@ int Run(int argc, char** argv) {
       SettingsReader settings(ini.readAll());
       trap.Step([&] { if (IsNumberOne(settings.LineInput())) state.PdfCopy = -1; });
       trap.Step([&] { state.PdfFolder = settings.LineInput(); });
+      trap.Step([&] {
+        if (!settings.AtEnd()) wiring.hosts.allowed = HostAllowList::Parse(settings.LineInput());
+      });
     }
     ParsePrint(wiring.engine, script, 0);
     wiring.surface.FinishAll();

@@ -20,8 +20,10 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
       spooler(pageSizes, surface),
       engine(surface, surface, log, dialogs, files, pictures, clock) {
   engine.programFolder = options.programFolder;
+  hosts.dialogs = &dialogs;
+  hosts.log = &log;
   engine.DownloadFile = [this](const QString& source, const QString& target) {
-    return DownloadFile(downloader, source, target);
+    return DownloadFile(downloader, source, target, hosts);
   };
   engine.PaperSize = BindPaperSize(engine, spooler);
   engine.PDFONLY = [this](const QString& name, const QString& sub) { PDFONLY(engine, pdfWriter, name, sub); };

@@ -18,6 +18,7 @@
 #include "platform/qr_canvas.h"
 #include "platform/qt_picture.h"
 #include "platform/qt_print_surface.h"
+#include "web/service_hosts.h"
 
 namespace zarn {
 
@@ -45,6 +46,10 @@ class EngineWiring {
   QtQrCanvas qrCanvas;
   RunLog log;
   Engine engine;
+  // The service hosts that the service request and "GF" downloads may ask;
+  // refusals go to the dialogs and the run log. Every host until the
+  // settings file names some.
+  HostGuard hosts;
 };
 
 }  // namespace zarn

@@ -13,6 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/main_window.h"
 #include "version.h"
+#include "web/service_hosts.h"
 
 namespace zarn {
 
@@ -47,6 +48,9 @@ void Form_Load(Job& job) {
   // 3: the settings file, when there is one.
   trap.Step([&] { state.PdfCopy = kFalse; });
   trap.Step([&] { state.PdfFolder.clear(); });
+  trap.Step([&] {
+    if (job.serviceHosts) *job.serviceHosts = HostAllowList();
+  });
   const QString ini = SettingsPath(job.programFolder);
   bool haveSettings = false;
   trap.Step([&] { haveSettings = job.files.IsFile(ini); });
@@ -63,6 +67,10 @@ void Form_Load(Job& job) {
       if (IsNumberOne(line)) state.PdfCopy = kTrue;
     });
     trap.Step([&] { state.PdfFolder = settings.LineInput(); });
+    // The third line is optional: a file without it allows every host.
+    trap.Step([&] {
+      if (job.serviceHosts && !settings.AtEnd()) *job.serviceHosts = HostAllowList::Parse(settings.LineInput());
+    });
   }
 
   // 4, 5: the run log starts afresh.

@@ -23,6 +23,7 @@ namespace zarn {
 class HttpClient;
 class Clipboard;
 class MainWindow;
+class HostAllowList;
 
 // The other subsystems' procedures, with their own signatures, as main() or a
 // test wires them. A call left empty is skipped and its result stays empty.
@@ -46,6 +47,9 @@ struct Job {
   QString programFolder;  // the folder of the running program, no final "/"
   QString commandLine;    // the program's arguments joined by one blank
   JobCalls calls;
+  // Receives the settings file's service hosts (every host when it names
+  // none); the caller's GetURL and downloads ask it. None: not read.
+  HostAllowList* serviceHosts = nullptr;
 };
 
 // Runs the job (steps 1 to 15); ending the process is the caller's last step.

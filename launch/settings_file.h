@@ -1,6 +1,7 @@
 #pragma once
 // The settings file "zarn.ini" beside the program: line 1 the PDF copy switch,
-// line 2 the PDF folder. It is read line by line the way the classic "Line
+// line 2 the PDF folder, an optional line 3 the service hosts that may be
+// asked (web/service_hosts.h). It is read line by line the way the classic "Line
 // Input" reads: a line ends at CR LF or at a CR alone; a lone LF is part of the
 // line; the last line needs no line end; reading when nothing is left is the
 // run-time error "Input past end of file" (62).

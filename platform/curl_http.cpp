@@ -106,9 +106,56 @@ size_t AppendToBuffer(char* data, size_t size, size_t count, void* target) {
   return size * count;
 }
 
+// The download's file, and what the headers of the reply being received said.
+struct FileSink {
+  QSaveFile* file;
+  long status = 0;
+  bool location = false;
+};
+
+size_t NoteHeader(char* data, size_t size, size_t count, void* target) {
+  auto* sink = static_cast<FileSink*>(target);
+  const QByteArray line = QByteArray(data, static_cast<qsizetype>(size * count)).trimmed();
+  if (line.startsWith("HTTP/")) {
+    sink->status = line.split(' ').value(1).toLong();
+    sink->location = false;
+  } else if (line.toLower().startsWith("location:")) {
+    sink->location = true;
+  }
+  return size * count;
+}
+
+// A redirect's own page is not the file: only the last reply's body is kept.
 size_t AppendToFile(char* data, size_t size, size_t count, void* target) {
+  const auto* sink = static_cast<FileSink*>(target);
+  if (sink->status / 100 == 3 && sink->location) return size * count;
   const qint64 n = static_cast<qint64>(size * count);
-  return static_cast<QSaveFile*>(target)->write(data, n) == n ? size * count : 0;
+  return sink->file->write(data, n) == n ? size * count : 0;
+}
+
+struct UrlDeleter {
+  void operator()(CURLU* u) const { curl_url_cleanup(u); }
+};
+
+// Whether the check lets url be asked, with the host and port read by
+// libcurl's own parser, so the check sees exactly the host that the request
+// goes to.
+bool MayAsk(const HostCheck& check, const QByteArray& url) {
+  if (!check) return true;
+  std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
+  QString host;
+  int port = -1;
+  if (parsed && curl_url_set(parsed.get(), CURLUPART_URL, url.constData(),
+                             CURLU_GUESS_SCHEME | CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK) {
+    char* part = nullptr;
+    if (curl_url_get(parsed.get(), CURLUPART_HOST, &part, 0) == CURLUE_OK) host = QString::fromUtf8(part);
+    curl_free(part);
+    part = nullptr;
+    if (!host.isEmpty() && curl_url_get(parsed.get(), CURLUPART_PORT, &part, CURLU_DEFAULT_PORT) == CURLUE_OK)
+      port = QByteArray(part).toInt();
+    curl_free(part);
+  }
+  return check(host, port);
 }
 
 // libcurl has no separate send and receive limits. The platform object's
@@ -134,7 +181,7 @@ bool IsHttp(const QByteArray& url) { return url.left(7).toLower() == "http://"; 
 
 }  // namespace
 
-HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts) {
+HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& mayAsk) {
   GlobalInit();
   Easy easy(curl_easy_init());
   if (!easy) throw ZarnError(WinHttpNumber(kWinHttpInternalError), kSource, QStringLiteral("curl_easy_init failed"));
@@ -161,9 +208,11 @@ HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts) 
 
   // Redirects are followed here rather than by libcurl, so that each hop can
   // be checked: one from https to http is not followed, and its own reply is
-  // returned, as the platform object does.
+  // returned, as the platform object does; one to a host that mayAsk refuses
+  // is not asked either.
   QByteArray current = UrlBytes(url);
   for (int hop = 0;; ++hop) {
+    if (!MayAsk(mayAsk, current)) return reply;
     reply = HttpReply{};
     error[0] = '\0';
     curl_easy_setopt(h, CURLOPT_URL, current.constData());
@@ -186,35 +235,49 @@ HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts) 
   }
 }
 
-bool CurlDownloader::Download(const QString& url, const QString& path) {
+bool CurlDownloader::Download(const QString& url, const QString& path, const HostCheck& mayAsk) {
   GlobalInit();
   Easy easy(curl_easy_init());
   if (!easy) return false;
   CURL* h = easy.get();
+  QByteArray current = UrlBytes(url);
+  if (!MayAsk(mayAsk, current)) return false;
   // Nothing is created when the folder is missing: open fails first.
   QSaveFile file(NativePath(path));
   if (!file.open(QIODevice::WriteOnly)) return false;
-  const QByteArray address = UrlBytes(url);
+  FileSink sink{&file};
   const QByteArray agent = UserAgent();
+  // Redirects from an https address stay on https.
+  const bool secureStart = IsHttps(current);
 
-  curl_easy_setopt(h, CURLOPT_URL, address.constData());
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_USERAGENT, agent.constData());
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https,ftp,ftps,file");
-  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(kMaxRedirects));
-  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, IsHttps(address) ? "https" : "http,https");
   // An error page is not the file that was asked for.
   curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
   SetTimeouts(h, kDownloadConnectMs, kDownloadStallMs);
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendToFile);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &file);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, NoteHeader);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &sink);
 
-  if (curl_easy_perform(h) != CURLE_OK) {
-    file.cancelWriting();
-    return false;
+  // Redirects are followed here, one checked hop at a time, rather than by
+  // libcurl, which would ask every host on the way before we could look.
+  for (int hop = 0;; ++hop) {
+    curl_easy_setopt(h, CURLOPT_URL, current.constData());
+    if (curl_easy_perform(h) != CURLE_OK) break;
+    long status = 0;
+    char* next = nullptr;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &next);
+    if (status / 100 != 3 || next == nullptr) return file.commit();
+    const QByteArray target(next);
+    if (!(IsHttps(target) || (IsHttp(target) && !secureStart)) || hop == kMaxRedirects) break;
+    if (!MayAsk(mayAsk, target)) break;
+    current = target;
   }
-  return file.commit();
+  file.cancelWriting();
+  return false;
 }
 
 }  // namespace zarn

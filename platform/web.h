@@ -2,6 +2,7 @@
 // HTTP GET and file download, the two things the web procedures need.
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace zarn {
 
@@ -19,20 +20,28 @@ struct HttpReply {
   QByteArray body;
 };
 
+// Asked before each request, the first and every redirect's, with the host
+// and port it would go to (as libcurl reads the address: IPv6 in brackets, the
+// scheme's default port when none is written, an empty host and -1 when the
+// address names none). false: that request is not sent. Empty: every host.
+using HostCheck = std::function<bool(const QString& host, int port)>;
+
 class HttpClient {
  public:
   virtual ~HttpClient() = default;
   // A GET of url; any certificate is accepted. Throws ZarnError when no reply
   // arrives (unresolvable host, refused connection, time-out, bad address).
-  // The HTTP status is not an error.
-  virtual HttpReply Get(const QString& url, const HttpTimeouts& timeouts) = 0;
+  // The HTTP status is not an error. A request that mayAsk refuses is not
+  // sent: the reply is then the last one received (empty for the first).
+  virtual HttpReply Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& mayAsk = {}) = 0;
 };
 
 class Downloader {
  public:
   virtual ~Downloader() = default;
-  // Copies url to path, replacing a file there; false when it failed.
-  virtual bool Download(const QString& url, const QString& path) = 0;
+  // Copies url to path, replacing a file there; false when it failed or when
+  // mayAsk refused a request (which is then not sent, and nothing is written).
+  virtual bool Download(const QString& url, const QString& path, const HostCheck& mayAsk = {}) = 0;
 };
 
 }  // namespace zarn

@@ -8,6 +8,7 @@
 
 #include "errortrap/trap.h"
 #include "platform/web.h"
+#include "web/service_hosts.h"
 
 namespace zarn {
 
@@ -84,11 +85,14 @@ QString SingleText(float value) {
   return negative ? u'-' + out : out;
 }
 
-QString GetURL(HttpClient& http, QString& address) {
+QString GetURL(HttpClient& http, QString& address) { return GetURL(http, address, HostGuard{}); }
+
+QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
   Trap trap(Proc::GetURL);
   QString text;
   HttpTimeouts timeouts;
   HttpReply reply;
+  QString refused;
 
   trap.Step([&] {
     if (!address.contains(QStringLiteral("http"), Qt::CaseSensitive)) address.prepend(QStringLiteral("http://"));
@@ -104,16 +108,34 @@ QString GetURL(HttpClient& http, QString& address) {
     timeouts.send = 120000;
     timeouts.receive = 120000;
   });
-  // The status is not looked at: an error page's body is the reply too.
-  trap.Step([&] { reply = http.Get(address, timeouts); });
-  trap.Step([&] { text = BodyText(reply); });
+  // The status is not looked at: an error page's body is the reply too. A
+  // host outside the service hosts is never asked, not even by a redirect:
+  // the user is told and the reply stays empty.
+  trap.Step([&] {
+    refused.clear();
+    if (!hosts.allowed.AllowsUrl(address)) refused = UrlHostText(address);
+    else reply = http.Get(address, timeouts, CheckRecordingRefusal(hosts.allowed, refused));
+    if (!refused.isEmpty()) ReportRefusedHost(hosts, refused);
+  });
+  trap.Step([&] {
+    if (refused.isEmpty()) text = BodyText(reply);
+  });
   return text;
 }
 
 int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target) {
+  return DownloadFile(downloader, source, target, HostGuard{});
+}
+
+int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target, const HostGuard& hosts) {
   Trap trap(Proc::DownloadFile);
   int16_t result = 0;
-  trap.Step([&] { result = downloader.Download(source, target) ? -1 : 0; });
+  trap.Step([&] {
+    QString refused;
+    if (!hosts.allowed.AllowsUrl(source)) refused = UrlHostText(source);
+    else result = downloader.Download(source, target, CheckRecordingRefusal(hosts.allowed, refused)) ? -1 : 0;
+    if (!refused.isEmpty()) ReportRefusedHost(hosts, refused);
+  });
   return result;
 }
 

@@ -10,6 +10,8 @@
 
 #include "tests/support/engine_fixture.h"
 #include "tests/support/launch_fakes.h"
+#include "web/service_hosts.h"
+#include "web/web.h"
 
 namespace zarn::testing {
 namespace {
@@ -50,6 +52,7 @@ class FormLoadTest : public ::testing::Test {
   QString Run(const QString& commandLine) {
     Job job{fx.engine, http, clipboard, fx.trap.dialogs, fx.trap.files, fx.trap.clock, window,
             fx.trap.folder, commandLine, calls};
+    job.serviceHosts = serviceHosts;
     Form_Load(job);
     return clipboard.texts.value(0);
   }
@@ -67,6 +70,7 @@ class FormLoadTest : public ::testing::Test {
   QStringList flow;          // the engine and PDF calls, in order
   QStringList base64Inputs;  // what the flow handed to Base64Decode
   std::function<void(Engine&, int16_t)> onParsePrint;
+  HostAllowList* serviceHosts = nullptr;
 };
 
 TEST_F(FormLoadTest, RunLogHasEveryLineInOrderAndEndsOnTheClipboard) {
@@ -227,6 +231,46 @@ TEST_F(FormLoadTest, SettingsFile) {
     EXPECT_EQ(fx.state.PdfFolder, r.pdfFolder) << r.name;
     EXPECT_EQ(fx.trap.Errors(), r.errors) << r.name;
     EXPECT_EQ(clipboard.texts.size(), 1) << r.name << ": a trapped error that is ignored does not end the run";
+  }
+}
+
+// The third settings line keeps the service request on the hosts it names; a
+// file without one, or no file, asks every host as before.
+TEST_F(FormLoadTest, ServiceHostsFromTheThirdSettingsLine) {
+  HostGuard guard{HostAllowList(), &fx.trap.dialogs, &fx.log};
+  serviceHosts = &guard.allowed;
+  calls.GetURL = [&guard](HttpClient& h, QString& address) { return GetURL(h, address, guard); };
+  const QString refusal = RefusedHostText(QStringLiteral("127.0.0.1:80"));
+  struct Row {
+    const char* name;
+    std::optional<QByteArray> file;
+    bool asked;
+  } rows[] = {
+      {"another host only", QByteArray("0\r\n/srv/pdf\r\nprinting.example.com"), false},
+      {"missing file", std::nullopt, true},
+      {"wildcard does not cover the address", QByteArray("0\r\n/srv/pdf\r\n*.0.0.1\t*.example.com\r\n"), false},
+      {"two lines", QByteArray("0\r\n/srv/pdf\r\n"), true},
+      {"empty third line", QByteArray("0\r\n/srv/pdf\r\n\r\n"), true},
+      {"this host among others", QByteArray("0\r\n/srv/pdf\r\nprinting.example.com 127.0.0.1"), true},
+      {"port that does not match", QByteArray("0\r\n/srv/pdf\r\n127.0.0.1:8080"), false},
+  };
+  for (const Row& r : rows) {
+    QFile::remove(SettingsPath(fx.trap.folder));
+    if (r.file) WriteSettings(*r.file);
+    http.urls.clear();
+    clipboard.texts.clear();
+    fx.trap.dialogs.messages.clear();
+    flow.clear();
+    const QString log = RunWith(QStringLiteral("PT|1|2|Hi|0|0|L|0"));
+    EXPECT_EQ(http.urls.size(), r.asked ? 1 : 0) << r.name;
+    EXPECT_EQ(fx.trap.dialogs.messages, r.asked ? QStringList() : QStringList{QStringLiteral("zarn|") + refusal})
+        << r.name;
+    EXPECT_EQ(log.contains(QStringLiteral("\r\nMESSAGE :") + refusal + QStringLiteral("\r\n")), !r.asked) << r.name;
+    EXPECT_EQ(flow, QStringList{r.asked ? QStringLiteral("ParsePrint 0 PT|1|2|Hi|0|0|L|0") : QStringLiteral("ParsePrint 0 ")})
+        << r.name;
+    EXPECT_EQ(clipboard.texts.size(), 1) << r.name;
+    EXPECT_TRUE(log.endsWith(QStringLiteral("ZARN end: 08/12/2026 03:29:32"))) << r.name;
+    EXPECT_TRUE(fx.trap.Errors().isEmpty()) << r.name;
   }
 }
 

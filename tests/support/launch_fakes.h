@@ -28,7 +28,7 @@ class FakeClipboard final : public Clipboard {
 // Answers every GET with `body` (UTF-8) and records the addresses.
 class ScriptedHttp final : public HttpClient {
  public:
-  HttpReply Get(const QString& url, const HttpTimeouts&) override {
+  HttpReply Get(const QString& url, const HttpTimeouts&, const HostCheck& = {}) override {
     urls << url;
     return HttpReply{200, QByteArrayLiteral("text/plain; charset=utf-8"), body.toUtf8()};
   }

@@ -2,7 +2,10 @@
 """HTTP and HTTPS server for the web tests, on 127.0.0.1 only.
 
 Usage: test_server.py CERT KEY
-Prints "<http port> <https port>" as its first line once both listen. It ends
+Prints "<http port> <https port> <other port>" as its first line once all
+three listen; the third is a second plain HTTP server, a host of its own for
+redirects. "/count" answers with the requests each has seen, in that order,
+not counting "/count" itself. It ends
 when its standard input closes, and in any case after LIFETIME seconds.
 """
 import os
@@ -15,6 +18,8 @@ LIFETIME = 120
 SILENT_WAIT = 30
 stopping = threading.Event()
 ports = {}
+counts = {"http": 0, "https": 0, "other": 0}
+counts_lock = threading.Lock()
 
 BIG = bytes(range(256)) * 800
 
@@ -39,6 +44,13 @@ class Handler(BaseHTTPRequestHandler):
         # The request line arrives decoded as ISO-8859-1: back to its bytes.
         raw = self.path.encode("latin-1")
         path = self.path.split("?", 1)[0]
+        if path == "/count":
+            with counts_lock:
+                text = "%d %d %d" % (counts["http"], counts["https"], counts["other"])
+            self.reply(200, text.encode())
+            return
+        with counts_lock:
+            counts[self.server.name] += 1
         if path == "/echo":
             self.reply(200, raw)
         elif path == "/error500":
@@ -55,6 +67,8 @@ class Handler(BaseHTTPRequestHandler):
             self.reply(302, b"moved", headers=[("Location", "https://127.0.0.1:%d/echo?from=http" % ports["https"])])
         elif path == "/to-http":
             self.reply(302, b"moved", headers=[("Location", "http://127.0.0.1:%d/echo?from=https" % ports["http"])])
+        elif path == "/to-other":
+            self.reply(302, b"moved", headers=[("Location", "http://127.0.0.1:%d/big" % ports["other"])])
         elif path == "/loop":
             self.reply(302, b"again", headers=[("Location", "/loop")])
         elif path == "/silent":
@@ -84,14 +98,17 @@ def main():
     cert, key = sys.argv[1], sys.argv[2]
     plain = Server(("127.0.0.1", 0), Handler)
     secure = Server(("127.0.0.1", 0), Handler)
+    other = Server(("127.0.0.1", 0), Handler)
+    plain.name, secure.name, other.name = "http", "https", "other"
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
     secure.socket = context.wrap_socket(secure.socket, server_side=True)
     ports["http"] = plain.server_address[1]
     ports["https"] = secure.server_address[1]
-    for server in (plain, secure):
+    ports["other"] = other.server_address[1]
+    for server in (plain, secure, other):
         threading.Thread(target=server.serve_forever, daemon=True).start()
-    print(ports["http"], ports["https"], flush=True)
+    print(ports["http"], ports["https"], ports["other"], flush=True)
 
     threading.Timer(LIFETIME, lambda: os._exit(1)).start()
     sys.stdin.read()  # until the test closes the pipe

@@ -17,6 +17,9 @@
 #include "platform/curl_http.h"
 #include "platform/web.h"
 #include "tests/support/fakes.h"
+#include "engine/interpreter.h"
+#include "tests/support/engine_fixture.h"
+#include "web/service_hosts.h"
 #include "web/web.h"
 
 // Readable failure messages.
@@ -39,7 +42,7 @@ const char* const kFirstRandoms[] = {"0.7055475", "0.533424",     "0.5795186", "
 // Records what GetURL asked for and answers with a fixed reply.
 class RecordingHttp final : public HttpClient {
  public:
-  HttpReply Get(const QString& url, const HttpTimeouts& timeouts) override {
+  HttpReply Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& = {}) override {
     urls << url;
     seen = timeouts;
     if (failures > 0) {
@@ -175,9 +178,10 @@ class RealServer : public ::testing::Test {
     while (!server_->canReadLine() && server_->waitForReadyRead(10000)) {
     }
     const QStringList ports = QString::fromLatin1(server_->readLine()).simplified().split(' ');
-    ASSERT_EQ(ports.size(), 2);
+    ASSERT_EQ(ports.size(), 3);
     httpPort_ = ports[0].toInt();
     httpsPort_ = ports[1].toInt();
+    otherPort_ = ports[2].toInt();
   }
   static void TearDownTestSuite() {
     if (server_) {
@@ -202,6 +206,13 @@ class RealServer : public ::testing::Test {
       for (int b = 0; b < 256; ++b) out.append(static_cast<char>(b));
     return out;
   }
+  // The requests the plain, the secure and the other server have seen.
+  static QList<int> Counts() {
+    const QByteArray text = CurlHttpClient().Get(QString("http://127.0.0.1:%1/count").arg(httpPort_), {}).body;
+    QList<int> out;
+    for (const QByteArray& n : text.split(' ')) out << n.toInt();
+    return out;
+  }
   QString Target(const QString& name) const { return target_.filePath(name); }
   QStringList FilesInTarget() const {
     return QDir(target_.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -220,6 +231,7 @@ class RealServer : public ::testing::Test {
   static inline std::unique_ptr<QProcess> server_;
   static inline int httpPort_ = 0;
   static inline int httpsPort_ = 0;
+  static inline int otherPort_ = 0;
   QTemporaryDir target_;
   CurlHttpClient http_;
   CurlDownloader downloader_;
@@ -307,9 +319,9 @@ TEST_F(RealServer, FailuresAreTrappedAndIgnoringGivesAnEmptyReply) {
 // Passes the request on to the real client with short limits.
 class ShortLimits final : public HttpClient {
  public:
-  HttpReply Get(const QString& url, const HttpTimeouts& timeouts) override {
+  HttpReply Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& mayAsk = {}) override {
     asked = timeouts;
-    return real.Get(url, HttpTimeouts{0, 2000, 500, 500});
+    return real.Get(url, HttpTimeouts{0, 2000, 500, 500}, mayAsk);
   }
   CurlHttpClient real;
   HttpTimeouts asked;
@@ -371,6 +383,90 @@ TEST_F(RealServer, FailedDownloadLeavesTheExistingFileIntact) {
     EXPECT_EQ(FilesInTarget(), QStringList({"a.bin"})) << qPrintable(source);
     EXPECT_TRUE(t.Errors().isEmpty());
   }
+}
+
+// With service hosts, nothing at all goes to another host: neither the first
+// request nor a redirect's.
+TEST_F(RealServer, ServiceRequestAsksOnlyTheServiceHosts) {
+  const QString plain = QString("127.0.0.1:%1").arg(httpPort_);
+  const QString other = QString("127.0.0.1:%1").arg(otherPort_);
+  struct Row {
+    QString hosts;
+    QString address;
+    QString text;
+    QString refused;  // the host named to the user, none when nothing was refused
+    QList<int> asked;  // requests the plain and the other server got
+  } rows[] = {
+      {"printing.example.com", Http("/echo?x=1"), "", plain, {0, 0}},
+      {"printing.example.com 127.0.0.1:" + QString::number(httpPort_), Http("/echo?x=1"),
+       "/echo?x=1&random=0.7055475", "", {1, 0}},
+      {"*.example.com 127.0.0.1:" + QString::number(httpPort_), Http("/to-other?x=1"), "", other, {1, 0}},
+      {"127.0.0.1", Http("/to-other?x=1"), QString(Big()), "", {1, 1}},
+  };
+  for (const Row& r : rows) {
+    ScopedTrapHost t;
+    RunLog log;
+    ResetRandom();
+    const HostGuard guard{HostAllowList::Parse(r.hosts), &t.dialogs, &log};
+    const QList<int> before = Counts();
+    QString address = r.address;
+    EXPECT_EQ(GetURL(http_, address, guard).toLatin1(), r.text.toLatin1()) << qPrintable(r.hosts);
+    const QList<int> after = Counts();
+    EXPECT_EQ(QList<int>({after[0] - before[0], after[2] - before[2]}), r.asked) << qPrintable(r.hosts);
+    const QString message = RefusedHostText(r.refused);
+    EXPECT_EQ(t.dialogs.messages, r.refused.isEmpty() ? QStringList() : QStringList({"zarn|" + message}));
+    EXPECT_EQ(log.Text(), r.refused.isEmpty() ? QString() : "MESSAGE :" + message + "\r\n");
+    EXPECT_TRUE(r.refused.isEmpty() || message.contains(r.refused));
+    EXPECT_TRUE(t.Errors().isEmpty()) << qPrintable(t.Errors().join('/'));
+  }
+}
+
+TEST_F(RealServer, DownloadsAskOnlyTheServiceHostsAndKeepOnlyTheLastBody) {
+  const QString port = QString::number(httpPort_);
+  struct Row {
+    QString hosts;
+    QString source;
+    QByteArray file;  // empty: no file
+    QList<int> asked;
+  } rows[] = {
+      {"printing.example.com", "http://" + Http("/big"), "", {0, 0}},
+      {"127.0.0.1:" + port, "http://" + Http("/to-other"), "", {1, 0}},
+      {"127.0.0.1:" + port, "http://" + Http("/redirect"), "/echo?from=redirect", {2, 0}},
+      {"", "http://" + Http("/to-other"), Big(), {1, 1}},
+  };
+  for (const Row& r : rows) {
+    ScopedTrapHost t;
+    RunLog log;
+    const HostGuard guard{HostAllowList::Parse(r.hosts), &t.dialogs, &log};
+    const QList<int> before = Counts();
+    EXPECT_EQ(DownloadFile(downloader_, r.source, Target("a.bin"), guard), r.file.isEmpty() ? 0 : -1)
+        << qPrintable(r.hosts);
+    const QList<int> after = Counts();
+    EXPECT_EQ(QList<int>({after[0] - before[0], after[2] - before[2]}), r.asked) << qPrintable(r.hosts);
+    EXPECT_EQ(FilesInTarget(), r.file.isEmpty() ? QStringList() : QStringList({"a.bin"}));
+    if (!r.file.isEmpty()) {
+      EXPECT_EQ(Read(Target("a.bin")), r.file);
+    }
+    EXPECT_EQ(t.dialogs.messages.size(), r.file.isEmpty() ? 1 : 0) << qPrintable(r.hosts);
+    EXPECT_EQ(log.Text().count("MESSAGE :"), r.file.isEmpty() ? 1 : 0);
+    QFile::remove(Target("a.bin"));
+  }
+}
+
+TEST_F(RealServer, RefusedGetFileWritesNothingAndTheScriptGoesOn) {
+  testing::EngineFixture fx;
+  const HostGuard guard{HostAllowList::Parse("printing.example.com"), &fx.trap.dialogs, &fx.log};
+  fx.engine.DownloadFile = [&](const QString& source, const QString& target) {
+    return DownloadFile(downloader_, source, target, guard);
+  };
+  const QList<int> before = Counts();
+  ExecutePrintScript(fx.engine, "GF|http://" + Http("/big") + "|" + Target("a.bin") + "\r\nMSGBOX|Note|a|b\r\n", 0, 0);
+  EXPECT_EQ(Counts(), before);
+  EXPECT_TRUE(FilesInTarget().isEmpty());
+  const QString message = RefusedHostText(QString("127.0.0.1:%1").arg(httpPort_));
+  EXPECT_EQ(fx.trap.dialogs.messages, QStringList({"zarn|" + message, "Note|a\r\nb"}));
+  EXPECT_EQ(fx.Messages(), QStringList({message}));
+  EXPECT_TRUE(fx.trap.Errors().isEmpty());
 }
 
 }  // namespace
