@@ -8,7 +8,7 @@ packages=(
   libcurl4-openssl-dev
   libqrcodegencpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  poppler-utils xvfb xauth xclip x11-utils xdotool imagemagick
+  poppler-utils xvfb xauth xclip x11-utils xdotool imagemagick xdg-utils desktop-file-utils tesseract-ocr
   python3 openssl
   cups cups-client cups-bsd
   zbar-tools

@@ -1,20 +1,22 @@
 #!/usr/bin/env python3
-"""scripts/install.sh into a scratch home: the program lands in a folder of
-its own, the link handler is registered for x-scheme-handler/zarn, and the
+"""scripts/install.sh (cmake --install and the registration) into a scratch
+home: the program, its icon and an example settings file land in a folder of
+their own, the link handler is registered for x-scheme-handler/zarn, and the
 handler passes a link on the way the Windows launcher does (quote, link, "/",
-quote). usage: install_test.py <source tree> <built program>"""
+quote), from the program's folder. usage: install_test.py <source tree> <build folder>"""
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import xml.etree.ElementTree as ElementTree
 
 
 def main():
-    tree, program = sys.argv[1], sys.argv[2]
+    tree, build = sys.argv[1], sys.argv[2]
     with tempfile.TemporaryDirectory(prefix="zarn-install-") as home:
         env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
-                   XDG_CONFIG_HOME=os.path.join(home, "config"), ZARN_PROGRAM=program)
+                   XDG_CONFIG_HOME=os.path.join(home, "config"), ZARN_BUILD=build)
         for _ in range(2):  # a second install replaces the first
             subprocess.run(["bash", os.path.join(tree, "scripts", "install.sh")], env=env, check=True,
                            stdout=subprocess.DEVNULL)
@@ -28,6 +30,22 @@ def main():
             failures.append("the .desktop file claims zarn:// links")
         if 'Exec="%s/zarn-link" %%u' % folder not in desktop:
             failures.append("the .desktop file starts the link handler: " + desktop)
+        if "Icon=%s/zarn.svg" % folder not in desktop:
+            failures.append("the .desktop file names the installed icon")
+        if shutil.which("desktop-file-validate"):
+            check = subprocess.run(["desktop-file-validate", os.path.join(home, "data", "applications", "zarn.desktop")],
+                                   capture_output=True, text=True)
+            if check.returncode != 0 or check.stdout.strip():
+                failures.append("the .desktop file is valid: " + check.stdout)
+        try:
+            if not ElementTree.parse(os.path.join(folder, "zarn.svg")).getroot().tag.endswith("svg"):
+                failures.append("the icon is an SVG picture")
+        except (OSError, ElementTree.ParseError) as error:
+            failures.append("the icon is an SVG picture: %s" % error)
+        with open(os.path.join(folder, "zarn.ini.example"), "rb") as f:
+            example = f.read()
+        if example != b"1\r\n" + folder.encode() + b"/pdf\r\n" or not os.path.isdir(os.path.join(folder, "pdf")):
+            failures.append("the example settings ask for PDF copies into the installed pdf folder: %r" % example)
         mimeapps = os.path.join(home, "config", "mimeapps.list")
         query = subprocess.run(["xdg-mime", "query", "default", "x-scheme-handler/zarn"], env=env,
                                capture_output=True, text=True) if shutil.which("xdg-mime") else None
@@ -42,12 +60,12 @@ def main():
         # Stand in for the program to see its arguments.
         args_file = os.path.join(home, "args")
         with open(os.path.join(folder, "zarn"), "w") as f:
-            f.write("#!/bin/sh\nprintf '%%s\\n' \"$#\" \"$@\" > '%s'\n" % args_file)
-        subprocess.run([os.path.join(folder, "zarn-link"), "zarn://QUJD"], check=True)
+            f.write("#!/bin/sh\nprintf '%%s\\n' \"$(pwd)\" \"$#\" \"$@\" > '%s'\n" % args_file)
+        subprocess.run([os.path.join(folder, "zarn-link"), "zarn://QUJD"], check=True, cwd=home)
         with open(args_file) as f:
             got = f.read().splitlines()
-        if got != ["1", '"zarn://QUJD/"']:
-            failures.append("the handler passes one argument, quote link / quote: %r" % got)
+        if got != [folder, "1", '"zarn://QUJD/"']:
+            failures.append("the handler passes one argument, quote link / quote, in the program's folder: %r" % got)
         for f in failures:
             print("FAILED:", f)
         return 1 if failures else 0
