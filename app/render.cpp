@@ -4,10 +4,13 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -100,6 +103,8 @@ int Run(int argc, char** argv) {
   vbwInitializeProtector();
 
   const QString docs = work.filePath(QStringLiteral("documents"));
+  const QDateTime started = QDateTime::currentDateTime();
+  QString pdfFolder;
   {
     WiringOptions options;
     options.programFolder = work.path();
@@ -123,12 +128,26 @@ int Run(int argc, char** argv) {
         if (!settings.AtEnd()) wiring.hosts.allowed = HostAllowList::Parse(settings.LineInput());
       });
     }
+    // Without a PDF folder of its own, PDF-only and PDF copy output stays in
+    // the scratch folder too, instead of the user's documents folder.
+    if (state.PdfFolder.isEmpty()) {
+      state.PdfFolder = work.filePath(QStringLiteral("pdf"));
+      QDir().mkpath(state.PdfFolder);
+    }
+    pdfFolder = NativePath(state.PdfFolder);
     ParsePrint(wiring.engine, script, 0);
     wiring.surface.FinishAll();
   }
+  // Every document of this run, in the order it was finished.
+  QFileInfoList found = QDir(docs).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
+  for (QDirIterator it(pdfFolder, {QStringLiteral("*.pdf")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+    const QFileInfo file(it.next());
+    if (file.lastModified() >= started) found << file;
+  }
+  std::stable_sort(found.begin(), found.end(),
+                   [](const QFileInfo& a, const QFileInfo& b) { return a.lastModified() < b.lastModified(); });
   QStringList pdfs;
-  for (const QString& name : QDir(docs).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name))
-    pdfs << QDir(docs).filePath(name);
+  for (const QFileInfo& file : found) pdfs << file.filePath();
   if (pdfs.isEmpty()) {
     std::cerr << "zarn-render: the script printed nothing\n";
     return 1;
