@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Fresh machine to a finished print job: installs the dependencies, builds,
 # starts the sample print service on 127.0.0.1 and runs zarn with a real
-# "zarn://" link to it, the way the desktop's link handler starts it. The
-# program runs from a copy in out/sample/ with a zarn.ini that asks for a PDF
-# copy of every job into out/sample/pdf/.
+# "zarn://" link to it, the way the desktop's link handler starts it: the
+# sample invoice (examples/scripts/invoice.txt), whose logo zarn downloads from
+# the same service. The program runs from a copy in out/sample/ with a
+# zarn.ini that asks for a PDF copy of every job into out/sample/pdf/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -16,7 +17,7 @@ mkdir -p "$out/pdf"
 cp build/zarn "$out/zarn"
 printf '1\r\n%s\r\n' "$out/pdf" > "$out/zarn.ini"
 
-python3 examples/sample_service.py examples/scripts/hello.txt --requests 5 --seconds 120 \
+python3 examples/sample_service.py examples --requests 10 --seconds 120 \
   > "$out/service.out" 2> "$out/service.log" &
 service=$!
 trap 'kill "$service" 2>/dev/null || true' EXIT
@@ -30,18 +31,19 @@ done
 
 # The service request, URI-escaped and Base64-encoded, as a web page puts it in
 # the link; the launcher hands it over as quote, link, "/", quote.
-request="127.0.0.1:$port/print?job=hello"
+request="127.0.0.1:$port/print?job=invoice"
 link="zarn://$(printf '%s' "$request" | base64 -w0)"
 echo "service: http://$request"
 echo "link:    $link"
 
-# Runs zarn and copies the run log from the clipboard once zarn has ended
+# Runs zarn in its own folder, as the link handler does (the logo it downloads
+# lands there), and copies the run log from the clipboard once zarn has ended
 # (inside the same X display: a virtual one when there is none).
 cat > "$out/run.sh" <<'INNER'
 #!/usr/bin/env bash
 out=$1; link=$2
 rc=0
-timeout 120 "$out/zarn" "\"$link/\"" || rc=$?
+cd "$out" && timeout 120 ./zarn "\"$link/\"" || rc=$?
 xclip -o -selection clipboard > "$out/run-log.txt" 2>/dev/null || true
 exit $rc
 INNER
@@ -65,6 +67,11 @@ if [ -s "$out/error_handler.txt" ]; then
   tr -d '\r' < "$out/error_handler.txt" | sed 's/^/  /'
 else
   echo "error log: none written (no error)"
+fi
+written=$(find "$out" -maxdepth 1 -type f -newer "$out/started" ! -name run-log.txt ! -name error_handler.txt ! -name 'service.*' | sort)
+if [ -n "$written" ]; then
+  echo "written beside the program by the script (GF download, QR picture):"
+  printf '  %s\n' $written
 fi
 pdfs=$(find "$out/pdf" -name '*.pdf' 2>/dev/null | sort)
 if [ -n "$pdfs" ]; then
