@@ -57,7 +57,14 @@ def main():
             # Something else on the clipboard first, so a stale run log cannot pass.
             subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=b"before",
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-            run = subprocess.run([program, argument], timeout=90,
+            # A home of its own, with its XDG folders inside, and no printers of
+            # the machine: the run leaves nothing outside the scratch folder.
+            home = os.path.join(folder, "home")
+            os.makedirs(os.path.join(home, "runtime"), mode=0o700)
+            env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                       XDG_DATA_HOME=os.path.join(home, ".local", "share"), XDG_CACHE_HOME=os.path.join(home, ".cache"),
+                       XDG_RUNTIME_DIR=os.path.join(home, "runtime"), CUPS_SERVER=os.path.join(folder, "no-cups.sock"))
+            run = subprocess.run([program, argument], timeout=90, cwd=folder, env=env,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
             if run.returncode != 0:
                 print("zarn ended with", run.returncode, run.stderr)
