@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""End to end: the real zarn with service hosts on the third zarn.ini line.
+
+Two loopback servers count the requests they get: the service, whose script
+downloads a file with GF from the other. Each case starts the real program
+with a real link under a temporary HOME, presses OK on every "zarn" message
+box, and checks who was asked, whether the file came, the run log on the
+clipboard and that no error was trapped.
+
+usage: e2e_service_hosts.py <zarn program>
+Exit 77 (skipped) when there is no X display."""
+import base64
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+SKIP = 77
+CASE_SECONDS = 30
+PICTURE = b"not really a picture\n" * 10
+
+
+class Counting(ThreadingHTTPServer):
+    daemon_threads = True
+    script = b""
+
+    def __init__(self):
+        super().__init__(("127.0.0.1", 0), Handler)
+        self.count = 0
+
+
+class Handler(BaseHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        self.server.count += 1
+        body = self.server.script or PICTURE
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain; charset=utf-8")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+def press_ok_while_running(proc):
+    """Presses OK on each message box titled "zarn"; returns how many."""
+    pressed = 0
+    start = time.monotonic()
+    while proc.poll() is None and time.monotonic() - start < CASE_SECONDS:
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^zarn$"],
+                               capture_output=True, text=True).stdout.split()
+        if found:
+            subprocess.run(["xdotool", "windowfocus", "--sync", found[-1]], capture_output=True, timeout=5)
+            subprocess.run(["xdotool", "key", "Return"], capture_output=True, timeout=5)
+            pressed += 1
+            time.sleep(0.5)
+        time.sleep(0.1)
+    if proc.poll() is None:
+        proc.kill()
+    proc.wait()
+    return pressed
+
+
+def main():
+    zarn = sys.argv[1]
+    if not os.environ.get("DISPLAY"):
+        print("no X display: skipped")
+        return SKIP
+    service, other = Counting(), Counting()
+    for server in (service, other):
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+    sp, op = service.server_address[1], other.server_address[1]
+    refusal = "MESSAGE :Host 127.0.0.1:%d is not among the service hosts of zarn.ini; it was not asked.\r\n"
+    # name, third settings line (None: a two-line file), service asked, other
+    # asked, file written, the refused port named in the run log
+    cases = [
+        ("another host only", "printing.example.com", 0, 0, False, sp),
+        ("service allowed, download host not", "printing.example.com 127.0.0.1:%d" % sp, 1, 0, False, op),
+        ("two-line file asks every host", None, 1, 1, True, None),
+        ("both allowed", "127.0.0.1:%d\t127.0.0.1:%d" % (sp, op), 1, 1, True, None),
+    ]
+    failures = []
+    with tempfile.TemporaryDirectory(prefix="zarn-hosts-") as top:
+        for name, hosts, service_asked, other_asked, written, refused in cases:
+            folder = tempfile.mkdtemp(dir=top)
+            home = os.path.join(folder, "home")
+            os.makedirs(home)
+            program = os.path.join(folder, "zarn")
+            shutil.copy(zarn, program)
+            settings = "0\r\n%s\r\n" % os.path.join(folder, "pdf")
+            if hosts is not None:
+                settings += hosts + "\r\n"
+            with open(os.path.join(folder, "zarn.ini"), "wb") as f:
+                f.write(settings.encode())
+            target = os.path.join(folder, "picture.png")
+            service.script = ("GF|http://127.0.0.1:%d/picture.png|%s\r\nMRG|10|10\r\n" % (op, target)).encode()
+            service.count = other.count = 0
+            link = '"zarn://%s/"' % base64.b64encode(("127.0.0.1:%d/print?job=x" % sp).encode()).decode()
+            env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
+            env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), XDG_RUNTIME_DIR=home,
+                       XDG_CACHE_HOME=os.path.join(home, ".cache"), LC_ALL="C.UTF-8")
+            subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=b"before", check=True)
+            proc = subprocess.Popen([program, link], env=env, cwd=folder, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pressed = press_ok_while_running(proc)
+            log = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
+                                 timeout=20).stdout.decode("utf-8", "replace")
+            got = {
+                "exit": proc.returncode,
+                "asked": (service.count, other.count),
+                "file": os.path.exists(target),
+                "boxes": pressed,
+                "refusal logged": refused is not None and (refusal % refused) in log,
+                "run log ends": log.split("\r\n")[-1].startswith("ZARN end: "),
+                "error log": os.path.exists(os.path.join(folder, "error_handler.txt")),
+            }
+            want = {
+                "exit": 0,
+                "asked": (service_asked, other_asked),
+                "file": written,
+                "boxes": 0 if refused is None else 1,
+                "refusal logged": refused is not None,
+                "run log ends": True,
+                "error log": False,
+            }
+            bad = [k for k in want if got[k] != want[k]]
+            print("%-36s %s" % (name, "ok" if not bad else "FAILED " + ", ".join(
+                "%s: %r, not %r" % (k, got[k], want[k]) for k in bad)))
+            if bad:
+                failures.append(name)
+                print(log)
+    for server in (service, other):
+        server.shutdown()
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
