@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -56,7 +57,12 @@ void DrawGradient(Engine& e, const QString& colour1, const QString& colour2, int
     });
   }
 
-  for (int64_t p = first; p <= last; ++p) {
+  // One segment per twip suits any paper; a run far longer than a page (a
+  // mistyped or hostile length) would draw, and store in a PDF, a billion
+  // lines nobody can see. Segments beyond this reach from the page's origin
+  // are left out; the others keep their place and colour.
+  constexpr int64_t kReach = kGradientReachTwips;
+  for (int64_t p = std::max<int64_t>(first, -kReach); p <= std::min<int64_t>(last, kReach); ++p) {
     const double k = static_cast<double>(p - first);
     uint32_t colour = 0;
     trap.Step([&] {
