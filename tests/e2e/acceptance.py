@@ -452,6 +452,30 @@ class Jobs(Acceptance):
         # The user form is kept in the user's configuration folder.
         self.assertTrue(os.listdir(os.path.join(run.home, ".config", "zarn", "forms")))
 
+    def test_link_opened_by_the_desktop_starts_the_installed_program(self):
+        if not shutil.which("xdg-open"):
+            self.skipTest("xdg-open is not installed")
+        run = Run("desktop")
+        subprocess.run(["bash", os.path.join(SOURCE, "scripts", "install.sh")], check=True, timeout=120,
+                       env=dict(run.env, ZARN_BUILD=os.path.dirname(ZARN)), stdout=subprocess.DEVNULL)
+        installed = os.path.join(run.home, ".local", "share", "zarn")
+        service = SampleService()
+        url = link("127.0.0.1:%d/print?job=invoice" % service.port)
+        set_clipboard("before the run")
+        try:
+            # As a browser hands a clicked link to the desktop.
+            opened = subprocess.run(["xdg-open", url], env=run.env, timeout=60, capture_output=True, text=True)
+        finally:
+            service.stop()
+        self.assertEqual(opened.returncode, 0, opened.stderr)
+        lines = run.run_log().split("\r\n")
+        self.assertEqual(lines[1], "Incoming data :" + handed_over(url), "the handler's quote, link, /, quote")
+        self.assertTrue(lines[-1].startswith("ZARN end: "))
+        self.assertTrue(os.path.isfile(os.path.join(installed, "zarn-logo.png")), "GF saved beside the program")
+        printed = run.printed()
+        self.assertEqual(len(printed), 1)
+        self.assertIn("279.41", layout_text(printed[0]))
+
     def test_cups_queue_gets_the_printer_run(self):
         script = os.path.join(SOURCE, "tests", "surface", "cups_server.sh")
         cups = tempfile.mkdtemp(prefix="cups-", dir="/tmp")  # short: it holds the socket

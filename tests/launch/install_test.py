@@ -28,7 +28,7 @@ def main():
             desktop = f.read()
         if "MimeType=x-scheme-handler/zarn;" not in desktop:
             failures.append("the .desktop file claims zarn:// links")
-        if 'Exec="%s/zarn-link" %%u' % folder not in desktop:
+        if "Exec=%s/zarn-link %%u" % folder not in desktop:
             failures.append("the .desktop file starts the link handler: " + desktop)
         if "Icon=%s/zarn.svg" % folder not in desktop:
             failures.append("the .desktop file names the installed icon")
