@@ -13,9 +13,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <string_view>
 
 #include "app/wiring.h"
 #include "engine/parse_print.h"
+#include "engine/script_check.h"
 #include "errortrap/exception_guard.h"
 #include "errortrap/trap.h"
 #include "launch/settings_file.h"
@@ -25,6 +27,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: zarn-render SCRIPT [-o OUT.pdf | -o OUT.png] [--settings zarn.ini]\n"
+    "       zarn-render --check SCRIPT\n"
     "  Runs the print script SCRIPT (\"-\": standard input) as the client does,\n"
     "  on our PDF writer printer alone. Every document the script prints goes\n"
     "  into OUT.pdf (default: out.pdf), one after the other. With OUT.png the\n"
@@ -32,7 +35,12 @@ constexpr char kUsage[] =
     "  from ten pages on), 96 dots per inch. Errors are printed on standard\n"
     "  error with their error-log line and ignored; message boxes are printed.\n"
     "  --settings reads the client's settings file (PDF copy switch, PDF folder,\n"
-    "             service hosts that \"GF\" downloads may ask).\n";
+    "             service hosts that \"GF\" downloads may ask).\n"
+    "  --check draws and runs nothing: it lists every line the client\n"
+    "  would skip or reject (unknown keyword, missing field, no number, number\n"
+    "  too large, repeat field names no data line fills, data lines with too\n"
+    "  many values ...) as SCRIPT:LINE: KIND: MESSAGE, and exits 1 when there\n"
+    "  is any, 0 when there is none.\n";
 
 // Prints instead of asking: message boxes on standard output, the trap's
 // question on standard error, answered Ignore.
@@ -58,11 +66,44 @@ class CountingClock final : public Clock {
   mutable int n_ = 0;
 };
 
+// Reads the script file, or standard input for "-"; false when it cannot.
+bool ReadScript(const QString& path, QString& script) {
+  QFile in;
+  const bool opened = path == QLatin1String("-") ? in.open(stdin, QIODevice::ReadOnly)
+                                                 : (in.setFileName(path), in.open(QIODevice::ReadOnly));
+  if (!opened) {
+    std::cerr << "zarn-render: cannot read " << path.toStdString() << "\n";
+    return false;
+  }
+  script = QString::fromUtf8(in.readAll());
+  return true;
+}
+
+int Check(const QString& path) {
+  QString script;
+  if (!ReadScript(path, script)) return 2;
+  const std::string name = (path == QLatin1String("-") ? QStringLiteral("stdin") : path).toStdString();
+  const QList<ScriptFinding> findings = CheckPrintScript(script);
+  for (const ScriptFinding& f : findings)
+    std::cout << name << ':' << f.line << ": " << FindingKindName(f.kind).toStdString() << ": "
+              << f.message.toStdString() << "\n";
+  if (findings.isEmpty()) {
+    std::cout << name << ": every line runs as written\n";
+    return 0;
+  }
+  std::cout << name << ": " << findings.size() << (findings.size() == 1 ? " line" : " lines")
+            << " the client skips or rejects\n";
+  return 1;
+}
+
 int Run(int argc, char** argv) {
   QString scriptPath, out = QStringLiteral("out.pdf"), settingsPath;
+  bool check = false;
   for (int i = 1; i < argc; ++i) {
     const QString a = QString::fromLocal8Bit(argv[i]);
-    if ((a == QLatin1String("-o") || a == QLatin1String("--settings")) && i + 1 < argc) {
+    if (a == QLatin1String("--check")) {
+      check = true;
+    } else if ((a == QLatin1String("-o") || a == QLatin1String("--settings")) && i + 1 < argc) {
       (a == QLatin1String("-o") ? out : settingsPath) = QString::fromLocal8Bit(argv[++i]);
     } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
       std::cout << kUsage;
@@ -78,13 +119,9 @@ int Run(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  QFile in;
-  const bool opened = scriptPath == QLatin1String("-") ? in.open(stdin, QIODevice::ReadOnly) : (in.setFileName(scriptPath), in.open(QIODevice::ReadOnly));
-  if (!opened) {
-    std::cerr << "zarn-render: cannot read " << scriptPath.toStdString() << "\n";
-    return 2;
-  }
-  const QString script = QString::fromUtf8(in.readAll());
+  if (check) return Check(scriptPath);
+  QString script;
+  if (!ReadScript(scriptPath, script)) return 2;
   const bool png = out.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
 
   QTemporaryDir work;
@@ -175,6 +212,13 @@ int Run(int argc, char** argv) {
 }  // namespace zarn
 
 int main(int argc, char** argv) {
+  // The check draws nothing, so it needs no display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) == "--check") {
+      QCoreApplication app(argc, argv);
+      return zarn::Run(argc, argv);
+    }
+  }
   QGuiApplication app(argc, argv);
   return zarn::Run(argc, argv);
 }

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <stdexcept>
 #include <string_view>
 
 #include "engine/coordinates.h"
 #include "engine/document.h"
 #include "engine/drawing.h"
 #include "engine/fonts.h"
+#include "engine/script_fields.h"
 #include "engine/text.h"
 #include "errortrap/convert.h"
 #include "errortrap/error.h"
@@ -53,58 +55,20 @@ void ForEachLine(QStringView script, F&& f) {
   }
 }
 
-// The fields of one line as views into the script. No command reads more than
-// nine fields, so only the first kMaxFields are cut apart; a longer line keeps
-// the rest in its last stored field, which no command reads.
-class Fields {
- public:
-  static constexpr qsizetype kMaxFields = 12;
-
-  void Split(QStringView line) {
-    count_ = 0;
-    qsizetype start = 0;
-    while (count_ < kMaxFields - 1) {
-      const qsizetype bar = line.indexOf(u'|', start);
-      if (bar < 0) break;
-      parts_[count_++] = line.mid(start, bar - start);
-      start = bar + 1;
-    }
-    parts_[count_++] = line.mid(start);
-  }
-
-  // Fields after the keyword (at least as many as any command tests for).
-  qsizetype After() const { return count_ - 1; }
-  QStringView Keyword() const { return parts_[0]; }
-
-  // Field i (1 = the first after the keyword); a field the line does not have
-  // is Subscript out of range.
-  QStringView View(qsizetype i) const {
-    if (i >= count_) Raise(RuntimeError::SubscriptOutOfRange);
-    return parts_[i];
-  }
-  QString Text(qsizetype i) const { return View(i).toString(); }
-  int32_t Number(qsizetype i) const { return FieldToLong(View(i)); }
-  int16_t Short(qsizetype i) const { return FieldToShort(View(i)); }
-
- private:
-  std::array<QStringView, kMaxFields> parts_;
-  qsizetype count_ = 0;
-};
-
-// Arguments are converted into locals one statement at a time, so the first
-// faulty field from the left is the one reported.
-using Handler = void (*)(Engine&, const Fields&);
+// A command's handler gets its fields converted by the command's table row,
+// left to right, so the first faulty field from the left is the one reported.
+using Handler = void (*)(Engine&, const FieldArgs&);
 
 struct Command {
   std::u16string_view keyword;
-  qsizetype minFields;  // fields after the keyword that the command always reads
-  bool inPdfPass;       // false: the PDF copy run skips the line
+  std::u16string_view fields;  // field type letters (engine/script_fields.h)
+  bool inPdfPass;              // false: the PDF copy run skips the line
   Handler run;
 };
 
-void RunPdfName(Engine& e, const Fields& f) {
+void RunPdfName(Engine& e, const FieldArgs& f) {
   PrintState& s = e.state;
-  const qsizetype n = f.After();
+  const qsizetype n = f.Count();
   if (n >= 3) {
     s.PdfSubFolder = f.Text(1);
     s.PdfFileName = f.Text(2);
@@ -117,165 +81,166 @@ void RunPdfName(Engine& e, const Fields& f) {
   }
 }
 
-void RunQrc(Engine& e, const Fields& f) {
+void RunQrc(Engine& e, const FieldArgs& f) {
   if (f.View(1).isEmpty()) return;
   const QString text = f.Text(1);
-  const int32_t x = f.Number(2);
-  const int32_t y = f.Number(3);
-  const int32_t width = f.Number(4);
-  const int32_t height = f.Number(5);
+  const int32_t x = f.Long(2);
+  const int32_t y = f.Long(3);
+  const int32_t width = f.Long(4);
+  const int32_t height = f.Long(5);
   if (e.QRC) e.QRC(text, x, y, width, height);
 }
 
-void RunGetFile(Engine& e, const Fields& f) {
+void RunGetFile(Engine& e, const FieldArgs& f) {
   if (f.View(1).isEmpty()) return;
   const QString url = f.Text(1);
   const QString path = f.Text(2);
   GetFile(e, url, path);
 }
 
-void RunMsgBox(Engine& e, const Fields& f) {
+void RunMsgBox(Engine& e, const FieldArgs& f) {
   const QString title = f.Text(1);
   const QString text = f.Text(2) + QStringLiteral("\r\n") + f.Text(3);
   e.dialogs.Message(title, text);
 }
 
-void RunPaperSize(Engine& e, const Fields& f) {
-  int32_t width = f.Number(1);
-  int32_t height = f.Number(2);
+void RunPaperSize(Engine& e, const FieldArgs& f) {
+  int32_t width = f.Long(1);
+  int32_t height = f.Long(2);
   QString name = f.Text(3);
   if (e.PaperSize) e.PaperSize(width, height, name);
 }
 
-void RunDevice(Engine& e, const Fields& f) { DeviceName(e, f.Text(1)); }
+void RunDevice(Engine& e, const FieldArgs& f) { DeviceName(e, f.Text(1)); }
 
-void RunMargin(Engine& e, const Fields& f) {
-  const int32_t top = f.Number(1);
-  const int32_t left = f.Number(2);
+void RunMargin(Engine& e, const FieldArgs& f) {
+  const int32_t top = f.Long(1);
+  const int32_t left = f.Long(2);
   SetMargin(e, top, left);
 }
 
-void RunNewPage(Engine& e, const Fields&) { NewPage(e); }
-void RunSimpleStartDoc(Engine& e, const Fields&) { SimpleStartDoc(e); }
+void RunNewPage(Engine& e, const FieldArgs&) { NewPage(e); }
+void RunSimpleStartDoc(Engine& e, const FieldArgs&) { SimpleStartDoc(e); }
 
-void RunStartDoc(Engine& e, const Fields& f) {
+void RunStartDoc(Engine& e, const FieldArgs& f) {
   const QString orientation = f.Text(1);
   const QString paper = f.Text(2);
-  const int32_t copies = f.Number(3);
+  const int32_t copies = f.Long(3);
   StartDoc(e, orientation, paper, copies);
 }
 
-void RunEndDoc(Engine& e, const Fields&) { EndDoc(e); }
-void RunSFX(Engine& e, const Fields& f) { SFX(e, f.Number(1)); }
-void RunSFY(Engine& e, const Fields& f) { SFY(e, f.Number(1)); }
-void RunSFXR(Engine& e, const Fields& f) { SFXR(e, f.Number(1)); }
-void RunSFYR(Engine& e, const Fields& f) { SFYR(e, f.Number(1)); }
+void RunEndDoc(Engine& e, const FieldArgs&) { EndDoc(e); }
+void RunSFX(Engine& e, const FieldArgs& f) { SFX(e, f.Long(1)); }
+void RunSFY(Engine& e, const FieldArgs& f) { SFY(e, f.Long(1)); }
+void RunSFXR(Engine& e, const FieldArgs& f) { SFXR(e, f.Long(1)); }
+void RunSFYR(Engine& e, const FieldArgs& f) { SFYR(e, f.Long(1)); }
 
-void RunSetFont(Engine& e, const Fields& f) {
+void RunSetFont(Engine& e, const FieldArgs& f) {
   const QString name = f.Text(1);
-  const int32_t size = f.Number(2);
-  const int32_t bold = f.Number(3);
-  const int32_t italic = f.Number(4);
+  const int32_t size = f.Long(2);
+  const int32_t bold = f.Long(3);
+  const int32_t italic = f.Long(4);
   SetFont(e, name, size, bold, italic);
 }
 
-void RunMoveXText(Engine& e, const Fields& f) {
-  const int32_t x = f.Number(1);
+void RunMoveXText(Engine& e, const FieldArgs& f) {
+  const int32_t x = f.Long(1);
   QString text = f.Text(2);
-  const int32_t width = f.Number(3);
-  const int32_t height = f.Number(4);
+  const int32_t width = f.Long(3);
+  const int32_t height = f.Long(4);
   const QString align = f.Text(5);
-  const int32_t wrap = f.Number(6);
+  const int32_t wrap = f.Long(6);
   MoveXText(e, x, std::move(text), width, height, align, wrap);
 }
 
-void RunSimplePrint(Engine& e, const Fields& f) { SimplePrint(e, f.Text(1)); }
+void RunSimplePrint(Engine& e, const FieldArgs& f) { SimplePrint(e, f.Text(1)); }
 
-void RunPrintText(Engine& e, const Fields& f) {
-  const int32_t x = f.Number(1);
-  const int32_t y = f.Number(2);
+void RunPrintText(Engine& e, const FieldArgs& f) {
+  const int32_t x = f.Long(1);
+  const int32_t y = f.Long(2);
   QString text = f.Text(3);
-  const int32_t width = f.Number(4);
-  const int32_t height = f.Number(5);
+  const int32_t width = f.Long(4);
+  const int32_t height = f.Long(5);
   const QString align = f.Text(6);
-  const int32_t wrap = f.Number(7);
-  const QString mode = f.After() >= 8 ? f.Text(8) : QStringLiteral("-");
+  const int32_t wrap = f.Long(7);
+  const QString mode = f.Has(8) ? f.Text(8) : QStringLiteral("-");
   PrintText(e, x, y, std::move(text), width, height, align, wrap, mode);
 }
 
-void RunDrawBox(Engine& e, const Fields& f) {
-  const int32_t x = f.Number(1);
-  const int32_t y = f.Number(2);
-  const int32_t width = f.Number(3);
-  const int32_t height = f.Number(4);
-  const int32_t corner = f.Number(5);
-  const int32_t border = f.Number(6);
+void RunDrawBox(Engine& e, const FieldArgs& f) {
+  const int32_t x = f.Long(1);
+  const int32_t y = f.Long(2);
+  const int32_t width = f.Long(3);
+  const int32_t height = f.Long(4);
+  const int32_t corner = f.Long(5);
+  const int32_t border = f.Long(6);
   const QString colour = f.Text(7);
   const int16_t fill = f.Short(8);
   DrawBox(e, x, y, width, height, corner, border, colour, fill, 0);
 }
 
-void RunDrawLine(Engine& e, const Fields& f) {
-  const int32_t x1 = f.Number(1);
-  const int32_t y1 = f.Number(2);
-  const int32_t x2 = f.Number(3);
-  const int32_t y2 = f.Number(4);
-  const int32_t width = f.Number(5);
+void RunDrawLine(Engine& e, const FieldArgs& f) {
+  const int32_t x1 = f.Long(1);
+  const int32_t y1 = f.Long(2);
+  const int32_t x2 = f.Long(3);
+  const int32_t y2 = f.Long(4);
+  const int32_t width = f.Long(5);
   const QString colour = f.Text(6);
-  const int32_t style = f.After() >= 7 ? f.Number(7) : 0;
+  const int32_t style = f.Has(7) ? f.Long(7) : 0;
   DrawLine(e, x1, y1, x2, y2, width, colour, style);
 }
 
-void RunSetForeColor(Engine& e, const Fields& f) { SetForeColor(e, f.Text(1)); }
+void RunSetForeColor(Engine& e, const FieldArgs& f) { SetForeColor(e, f.Text(1)); }
 
-void RunDrawImage(Engine& e, const Fields& f) {
+void RunDrawImage(Engine& e, const FieldArgs& f) {
   const QString path = f.Text(1);
-  const int32_t x = f.Number(2);
-  const int32_t y = f.Number(3);
-  const int32_t width = f.Number(4);
-  const int32_t height = f.Number(5);
+  const int32_t x = f.Long(2);
+  const int32_t y = f.Long(3);
+  const int32_t width = f.Long(4);
+  const int32_t height = f.Long(5);
   DrawImage(e, path, x, y, width, height);
 }
 
-void RunDrawGradient(Engine& e, const Fields& f) {
+void RunDrawGradient(Engine& e, const FieldArgs& f) {
   const QString colour1 = f.Text(1);
   const QString colour2 = f.Text(2);
-  const int32_t direction = f.Number(3);
-  const int32_t x = f.Number(4);
-  const int32_t y = f.Number(5);
-  const int32_t width = f.Number(6);
-  const int32_t height = f.Number(7);
+  const int32_t direction = f.Long(3);
+  const int32_t x = f.Long(4);
+  const int32_t y = f.Long(5);
+  const int32_t width = f.Long(6);
+  const int32_t height = f.Long(7);
   DrawGradient(e, colour1, colour2, direction, x, y, width, height);
 }
 
-// The command table, searched in this order; the first match runs.
+// The command table, searched in this order; the first match runs. The type
+// letters say how each field after the keyword is read (engine/script_fields.h).
 constexpr std::array<Command, 26> kCommands{{
-    {u"PDFNAME", 1, true, RunPdfName},
-    {u"QRC", 1, true, RunQrc},
-    {u"GF", 1, true, RunGetFile},
-    {u"MSGBOX", 3, false, RunMsgBox},
-    {u"PSZ", 3, true, RunPaperSize},
-    {u"RPTPSZ", 3, true, RunPaperSize},
-    {u"DEV", 1, true, RunDevice},
-    {u"RPTDEV", 1, true, RunDevice},
-    {u"MRG", 2, true, RunMargin},
-    {u"NP", 0, true, RunNewPage},
-    {u"SSD", 0, true, RunSimpleStartDoc},
-    {u"SD", 3, true, RunStartDoc},
-    {u"ED", 0, true, RunEndDoc},
-    {u"SFX", 1, true, RunSFX},
-    {u"SFY", 1, true, RunSFY},
-    {u"SFXR", 1, true, RunSFXR},
-    {u"SFYR", 1, true, RunSFYR},
-    {u"SF", 4, true, RunSetFont},
-    {u"MXT", 6, true, RunMoveXText},
-    {u"SPR", 1, true, RunSimplePrint},
-    {u"PT", 7, true, RunPrintText},
-    {u"DB", 8, true, RunDrawBox},
-    {u"DL", 6, true, RunDrawLine},
-    {u"SFC", 1, true, RunSetForeColor},
-    {u"DI", 5, true, RunDrawImage},
-    {u"DG", 7, true, RunDrawGradient},
+    {u"PDFNAME", u"T/TT", true, RunPdfName},
+    {u"QRC", u"ENNNN", true, RunQrc},
+    {u"GF", u"ET", true, RunGetFile},
+    {u"MSGBOX", u"TTT", false, RunMsgBox},
+    {u"PSZ", u"NNT", true, RunPaperSize},
+    {u"RPTPSZ", u"NNT", true, RunPaperSize},
+    {u"DEV", u"T", true, RunDevice},
+    {u"RPTDEV", u"T", true, RunDevice},
+    {u"MRG", u"NN", true, RunMargin},
+    {u"NP", u"", true, RunNewPage},
+    {u"SSD", u"", true, RunSimpleStartDoc},
+    {u"SD", u"TTN", true, RunStartDoc},
+    {u"ED", u"", true, RunEndDoc},
+    {u"SFX", u"N", true, RunSFX},
+    {u"SFY", u"N", true, RunSFY},
+    {u"SFXR", u"N", true, RunSFXR},
+    {u"SFYR", u"N", true, RunSFYR},
+    {u"SF", u"TNNN", true, RunSetFont},
+    {u"MXT", u"NTNNTN", true, RunMoveXText},
+    {u"SPR", u"T", true, RunSimplePrint},
+    {u"PT", u"NNTNNTN/T", true, RunPrintText},
+    {u"DB", u"NNNNNNTS", true, RunDrawBox},
+    {u"DL", u"NNNNNT/N", true, RunDrawLine},
+    {u"SFC", u"T", true, RunSetForeColor},
+    {u"DI", u"TNNNN", true, RunDrawImage},
+    {u"DG", u"TTNNNNN", true, RunDrawGradient},
 }};
 
 constexpr std::u16string_view kPdfName = u"PDFNAME";
@@ -320,20 +285,63 @@ class UpperKeyword {
   bool valid_ = false;
 };
 
-void RunLine(Engine& e, QStringView line, bool pdfPass, bool pdfNameOnly, Fields& fields) {
+// What a line comes to before anything runs.
+enum class Found { Blank, Skipped, NotInThisRun, Ready };
+
+const Command* FindCommand(const UpperKeyword& keyword) {
+  for (const Command& command : kCommands)
+    if (keyword.Is(command.keyword)) return &command;
+  return nullptr;
+}
+
+// Splits the line, finds its command and converts the command's fields; the
+// first faulty field raises. Execution and the script check both come here.
+Found PrepareLine(QStringView line, bool pdfPass, bool pdfNameOnly, Fields& fields, FieldArgs& args,
+                  const Command*& command) {
+  command = nullptr;
   qsizetype lead = 0;
   while (lead < line.size() && line[lead] == u' ') ++lead;
-  if (lead == line.size()) return;
+  if (lead == line.size()) return Found::Blank;
   fields.Split(line.mid(lead));
   const UpperKeyword keyword(fields.Keyword());
-  if (pdfNameOnly && !keyword.Is(kPdfName)) return;
-  for (const Command& command : kCommands) {
-    if (!keyword.Is(command.keyword)) continue;
-    if (pdfPass && !command.inPdfPass) return;
-    if (fields.After() < command.minFields) Raise(RuntimeError::SubscriptOutOfRange);
-    command.run(e, fields);
-    return;
+  if (pdfNameOnly && !keyword.Is(kPdfName)) return Found::NotInThisRun;
+  command = FindCommand(keyword);
+  if (!command) return Found::Skipped;
+  if (pdfPass && !command->inPdfPass) return Found::NotInThisRun;
+  if (fields.After() < RequiredFields(command->fields)) Raise(RuntimeError::SubscriptOutOfRange);
+  ConvertFields(command->fields, fields, args);
+  return Found::Ready;
+}
+
+void RunLine(Engine& e, QStringView line, bool pdfPass, bool pdfNameOnly, Fields& fields, FieldArgs& args) {
+  const Command* command = nullptr;
+  if (PrepareLine(line, pdfPass, pdfNameOnly, fields, args, command) == Found::Ready) command->run(e, args);
+}
+
+// The letter of field i in a type string, 0 past its end.
+char16_t TypeOfField(std::u16string_view types, qsizetype i) {
+  qsizetype at = 0;
+  for (const char16_t t : types) {
+    if (t == u'/') continue;
+    if (++at == i) return t;
   }
+  return 0;
+}
+
+// Fills in a trapped line's error and the field it concerns.
+void DescribeFault(LineCheck& check, const ZarnError& error, std::u16string_view types, const Fields& fields,
+                   const FieldArgs& args, bool countedFirst) {
+  check.fate = LineCheck::Fate::Trapped;
+  check.error = error.number();
+  check.present = fields.After();
+  check.required = countedFirst ? RequiredFields(types) : 0;
+  // A missing field found by the count check is the first one the line lacks;
+  // otherwise conversion stopped right after the fields it had converted.
+  const bool short_ = error.number() == static_cast<int32_t>(RuntimeError::SubscriptOutOfRange) && countedFirst &&
+                      fields.After() < check.required;
+  check.field = short_ ? fields.After() + 1 : args.Count() + 1;
+  check.type = QChar(TypeOfField(types, check.field));
+  if (check.field <= fields.After()) check.text = fields.View(check.field).toString();
 }
 
 }  // namespace
@@ -347,11 +355,69 @@ QStringList SplitScriptLines(const QString& script) {
 void ExecutePrintScript(Engine& e, const QString& script, int16_t pdfPass, int16_t pdfNameOnly) {
   Trap trap(Proc::ExecutePrintScript);
   Fields fields;
+  FieldArgs args;
   // One step per script line, so a failing command is dropped on Ignore and the
   // line the error log names is the script's own line number.
   ForEachLine(script, [&](QStringView line) {
-    trap.Step([&] { RunLine(e, line, pdfPass != 0, pdfNameOnly != 0, fields); });
+    trap.Step([&] { RunLine(e, line, pdfPass != 0, pdfNameOnly != 0, fields, args); });
   });
+}
+
+LineCheck CheckScriptLine(QStringView line) {
+  LineCheck check;
+  Fields fields;
+  FieldArgs args;
+  const Command* command = nullptr;
+  try {
+    switch (PrepareLine(line, false, false, fields, args, command)) {
+      case Found::Blank:
+        check.fate = LineCheck::Fate::Blank;
+        return check;
+      case Found::Skipped:
+      case Found::NotInThisRun:
+        check.fate = LineCheck::Fate::Skipped;
+        break;
+      case Found::Ready:
+        check.fate = LineCheck::Fate::Runs;
+        break;
+    }
+  } catch (const ZarnError& error) {
+    DescribeFault(check, error, command->fields, fields, args, true);
+  }
+  check.keyword = fields.Keyword().toString();
+  if (command) {
+    check.command = QString::fromUtf16(command->keyword.data(), static_cast<qsizetype>(command->keyword.size()));
+    check.fieldTypes = QString::fromUtf16(command->fields.data(), static_cast<qsizetype>(command->fields.size()));
+  }
+  return check;
+}
+
+std::u16string_view CommandFieldTypes(std::u16string_view keyword) {
+  for (const Command& command : kCommands)
+    if (command.keyword == keyword) return command.fields;
+  throw std::logic_error("no such command in the table");
+}
+
+void ReadCommandFields(std::u16string_view keyword, QStringView line, Fields& fields, FieldArgs& args) {
+  fields.Split(line);
+  ConvertFields(CommandFieldTypes(keyword), fields, args);
+}
+
+LineCheck CheckCommandFields(std::u16string_view keyword, QStringView line) {
+  LineCheck check;
+  Fields fields;
+  FieldArgs args;
+  const std::u16string_view types = CommandFieldTypes(keyword);
+  check.fate = LineCheck::Fate::Runs;
+  check.command = QString::fromUtf16(keyword.data(), static_cast<qsizetype>(keyword.size()));
+  check.fieldTypes = QString::fromUtf16(types.data(), static_cast<qsizetype>(types.size()));
+  try {
+    ReadCommandFields(keyword, line, fields, args);
+  } catch (const ZarnError& error) {
+    DescribeFault(check, error, types, fields, args, false);
+  }
+  check.keyword = fields.Keyword().toString();
+  return check;
 }
 
 }  // namespace zarn

@@ -5,7 +5,6 @@
 
 #include "engine/document.h"
 #include "engine/interpreter.h"
-#include "errortrap/convert.h"
 #include "errortrap/error.h"
 #include "errortrap/trap.h"
 #include "platform/clock.h"
@@ -13,35 +12,6 @@
 namespace zarn {
 
 namespace {
-
-constexpr QStringView kRepeatMarker = u"RPTFLD";
-constexpr QStringView kPdfOnlyMarker = u"PDFONLY";
-
-// What a line of the data section asks for; a line may carry several markers,
-// acted on in this order.
-enum class DataAction { PrintRecord, EndDocument, SelectDevice, SetPaperSize };
-struct DataMarker {
-  QStringView text;
-  DataAction action;
-};
-constexpr std::array kDataMarkers{
-    DataMarker{u"RPTDT", DataAction::PrintRecord},
-    DataMarker{u"RPTED", DataAction::EndDocument},
-    DataMarker{u"RPTDEV", DataAction::SelectDevice},
-    DataMarker{u"RPTPSZ", DataAction::SetPaperSize},
-};
-
-QString WithoutLeadingSpaces(const QString& line) {
-  qsizetype i = 0;
-  while (i < line.size() && line.at(i) == u' ') ++i;
-  return line.mid(i);
-}
-
-// A field by position; a missing one is the array bound error.
-const QString& FieldAt(const QStringList& fields, qsizetype index) {
-  if (index < 0 || index >= fields.size()) Raise(RuntimeError::SubscriptOutOfRange);
-  return fields.at(index);
-}
 
 // Every occurrence of name, left to right, inserted text not searched again.
 // An empty name matches nothing (QString would insert between every character).
@@ -60,7 +30,7 @@ struct RepeatSection {
 
 void RunDataLine(Engine& e, Trap& trap, const RepeatSection& section, const QString& line, int16_t pdfPass) {
   for (const DataMarker& marker : kDataMarkers) {
-    if (!line.contains(marker.text)) continue;
+    if (!line.contains(QStringView(marker.text.data(), static_cast<qsizetype>(marker.text.size())))) continue;
     switch (marker.action) {
       case DataAction::PrintRecord: {
         QStringList values;
@@ -71,7 +41,7 @@ void RunDataLine(Engine& e, Trap& trap, const RepeatSection& section, const QStr
         // replacements made before it, and the record still prints.
         trap.Step([&] {
           filled = section.templateText;
-          for (qsizetype j = 1; j < values.size(); ++j) ReplaceAll(filled, FieldAt(section.fieldNames, j), values.at(j));
+          FillRecord(filled, section.fieldNames, values);
         });
         trap.Step([&] { ExecutePrintScript(e, filled, pdfPass, kFalse); });
         break;
@@ -80,14 +50,21 @@ void RunDataLine(Engine& e, Trap& trap, const RepeatSection& section, const QStr
         trap.Step([&] { EndDoc(e); });
         break;
       case DataAction::SelectDevice:
-        trap.Step([&] { DeviceName(e, FieldAt(line.split(u'|'), 1)); });
+        trap.Step([&] {
+          Fields fields;
+          FieldArgs args;
+          ReadCommandFields(marker.text, line, fields, args);
+          DeviceName(e, args.Text(1));
+        });
         break;
       case DataAction::SetPaperSize:
         trap.Step([&] {
-          const QStringList fields = line.split(u'|');
-          int32_t width = FieldToLong(FieldAt(fields, 1));
-          int32_t height = FieldToLong(FieldAt(fields, 2));
-          QString formName = FieldAt(fields, 3);
+          Fields fields;
+          FieldArgs args;
+          ReadCommandFields(marker.text, line, fields, args);
+          int32_t width = args.Long(1);
+          int32_t height = args.Long(2);
+          QString formName = args.Text(3);
           if (e.PaperSize) e.PaperSize(width, height, formName);
         });
         break;
@@ -128,6 +105,19 @@ void RunPdfOnly(Engine& e, Trap& trap, const QString& script, int16_t pdfPass) {
 }
 
 }  // namespace
+
+QString WithoutLeadingSpaces(const QString& line) {
+  qsizetype i = 0;
+  while (i < line.size() && line.at(i) == u' ') ++i;
+  return line.mid(i);
+}
+
+void FillRecord(QString& text, const QStringList& fieldNames, const QStringList& values) {
+  for (qsizetype j = 1; j < values.size(); ++j) {
+    if (j >= fieldNames.size()) Raise(RuntimeError::SubscriptOutOfRange);
+    ReplaceAll(text, fieldNames.at(j), values.at(j));
+  }
+}
 
 QString PdfTimeStamp(const Engine& e) { return e.clock.Now().toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss")); }
 

@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+"""zarn-render shows what the client prints: for every example script, the
+PDF that zarn-render makes equals, page by page in pdftoppm pixels, the PDF
+that the real client makes of the same script through its PDF writer.
+
+The client runs from a copy in a temporary folder with a temporary HOME and a
+zarn.ini that asks for a PDF copy into that folder, started with a real
+"zarn://" link against the sample service on 127.0.0.1. CUPS_SERVER points at
+a socket that does not exist, so the client sees no CUPS printer: its printer
+run goes to its own PDF writer too and nothing reaches a real printer.
+
+Both programs write their PDFs with the same writer; only metadata (creation
+time, file names) may differ, so pages are compared as pixels, byte for byte
+(pdftoppm -r 50 PPM). Pixels come from the same drawing calls and the same
+fonts through the same rasteriser, so no tolerance is needed.
+
+usage: pixels_test.py <zarn> <zarn-render> <sample service> <examples/scripts>
+Exit 77 (skipped) when there is no X display."""
+import base64
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+DPI = "50"
+
+
+def pages(pdfs, folder, stem):
+    """The pages of the PDFs in order, as PPM bytes."""
+    out = []
+    for n, pdf in enumerate(pdfs):
+        prefix = os.path.join(folder, "%s-%d" % (stem, n))
+        subprocess.run(["pdftoppm", "-r", DPI, pdf, prefix], check=True, timeout=120)
+        for ppm in sorted(glob.glob(prefix + "-*.ppm"), key=lambda p: int(re.findall(r"-(\d+)\.ppm$", p)[0])):
+            with open(ppm, "rb") as f:
+                out.append(f.read())
+    return out
+
+
+def stamped_order(path):
+    """The PDF writer's time-stamped names in the order they were made:
+    "2026-12-08-15-04-05.pdf", then "...-05-2.pdf", "...-05-3.pdf"."""
+    m = re.match(r"^(\d{4}(?:-\d\d){5})(?:-(\d+))?\.pdf$", os.path.basename(path))
+    return (m.group(1), int(m.group(2) or 1)) if m else (os.path.basename(path), 0)
+
+
+def pdfs_below(folder):
+    return sorted(glob.glob(os.path.join(folder, "**", "*.pdf"), recursive=True))
+
+
+def differing_pixels(a, b):
+    """Pixels that differ between two PPM pages of the same header."""
+    header = a[:a.index(b"255\n") + 4] if b"255\n" in a else b""
+    if not header or not b.startswith(header):
+        return None
+    body_a, body_b = a[len(header):], b[len(header):]
+    return sum(1 for i in range(0, len(body_a), 3) if body_a[i:i + 3] != body_b[i:i + 3])
+
+
+def run_client(zarn, service_script, script, folder, env):
+    """The client's PDF files of the script's copy run, in page order."""
+    program_folder = os.path.join(folder, "program")
+    copy_folder = os.path.join(folder, "pdf")
+    os.makedirs(program_folder)
+    os.makedirs(copy_folder)
+    program = os.path.join(program_folder, "zarn")
+    shutil.copy(zarn, program)
+    with open(os.path.join(program_folder, "zarn.ini"), "wb") as f:
+        f.write(b"1\r\n" + copy_folder.encode() + b"\r\n")
+    service = subprocess.Popen([sys.executable, service_script, script, "--requests", "2", "--seconds", "90"],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        line = service.stdout.readline()
+        if not line.startswith("port "):
+            raise RuntimeError("the sample service did not start: " + line)
+        request = "127.0.0.1:%s/print?job=render-test" % line.split()[1]
+        link = '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
+        run = subprocess.run([program, link], env=env, timeout=120, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE, text=True)
+    finally:
+        service.kill()
+        service.communicate()
+    if run.returncode != 0:
+        raise RuntimeError("zarn ended with %d: %s" % (run.returncode, run.stderr))
+    error_log = os.path.join(program_folder, "error_handler.txt")
+    if os.path.exists(error_log):
+        raise RuntimeError("zarn trapped errors:\n" + open(error_log, encoding="utf-8").read())
+    copies = pdfs_below(copy_folder)
+    # The copy run's first document goes to the copy folder; documents after
+    # it have no settings left and are filed in the documents folder, after the
+    # printer run's own documents (all of them, since no CUPS printer exists).
+    # A PDF-only script makes its one file below the copy folder, and no copy.
+    documents = sorted(pdfs_below(os.path.join(env["HOME"], "Documents")), key=stamped_order)
+    if len(copies) != 1:
+        raise RuntimeError("the copy folder holds %d PDF files: %s" % (len(copies), copies))
+    if "PDFONLY" in open(script, encoding="utf-8").read() and "RPTFLD" not in open(script, encoding="utf-8").read():
+        return copies + documents
+    if len(documents) % 2 == 0:
+        raise RuntimeError("the printer run and the copy run made different documents: %s" % documents)
+    return copies + documents[(len(documents) + 1) // 2:]
+
+
+def temp_env(folder, who):
+    """A HOME of its own for each program (user forms live in its config), and
+    no CUPS printer."""
+    home = os.path.join(folder, who + "-home")
+    os.makedirs(os.path.join(home, "Documents"))
+    env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+               XDG_DATA_HOME=os.path.join(home, ".local", "share"), XDG_RUNTIME_DIR=home,
+               CUPS_SERVER=os.path.join(folder, "no-cups.sock"))
+    return env
+
+
+def main():
+    zarn, render, service_script, examples = sys.argv[1:5]
+    if not os.environ.get("DISPLAY"):
+        print("no X display: skipped")
+        return SKIP
+    scripts = sorted(glob.glob(os.path.join(examples, "*.txt")))
+    failures, compared = [], 0
+    for script in scripts:
+        name = os.path.basename(script)
+        text = open(script, encoding="utf-8").read()
+        # A message box would wait for a click in the client's printer run, and
+        # GF pictures need a service of their own.
+        if re.search(r"(?im)^ *msgbox\|", text) or re.search(r"(?im)^ *gf\|[^|\r\n]", text):
+            print("%s: skipped (it needs a message box answered or a picture service)" % name)
+            continue
+        with tempfile.TemporaryDirectory(prefix="zarn-pixels-") as folder:
+            rendered = os.path.join(folder, "render.pdf")
+            r = subprocess.run([render, script, "-o", rendered], env=temp_env(folder, "render"), timeout=120,
+                               capture_output=True, text=True)
+            if r.returncode != 0:
+                failures.append("%s: zarn-render ended with %d: %s%s" % (name, r.returncode, r.stdout, r.stderr))
+                continue
+            client_home = os.path.join(folder, "client")
+            os.makedirs(client_home)
+            try:
+                client = run_client(zarn, service_script, script, client_home, temp_env(folder, "client"))
+            except (RuntimeError, subprocess.TimeoutExpired) as e:
+                failures.append("%s: %s" % (name, e))
+                continue
+            ours = pages([rendered], folder, "render")
+            theirs = pages(client, folder, "client")
+            if not ours:
+                failures.append("%s: zarn-render's PDF has no page" % name)
+            elif len(ours) != len(theirs):
+                failures.append("%s: %d pages from zarn-render, %d from the client" % (name, len(ours), len(theirs)))
+            else:
+                for n, (a, b) in enumerate(zip(ours, theirs), 1):
+                    if a != b:
+                        failures.append("%s page %d: %s pixels differ" % (name, n, differing_pixels(a, b)))
+            compared += 1
+            print("%s: %d page(s) compared" % (name, len(ours)))
+    if compared == 0:
+        failures.append("no example script was compared")
+    for f in failures:
+        print("FAILED:", f)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
