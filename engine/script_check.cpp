@@ -25,6 +25,7 @@ constexpr std::array kKindNames{
     KindName{Kind::OtherError, "error"},               KindName{Kind::UnfilledName, "unfilled-field"},
     KindName{Kind::TooManyValues, "too-many-values"},  KindName{Kind::NotADataLine, "not-a-data-line"},
     KindName{Kind::NeverRead, "never-read"},           KindName{Kind::NoData, "no-data"},
+    KindName{Kind::CommentIsData, "comment-is-data"},
 };
 
 QStringView View(std::u16string_view text) { return QStringView(text.data(), static_cast<qsizetype>(text.size())); }
@@ -42,6 +43,14 @@ QString Shown(const QString& text) {
 // Blank for the repeat runner's purposes: nothing but spaces and a CR.
 bool IsBlank(const QString& line) {
   return std::all_of(line.begin(), line.end(), [](QChar c) { return c == u' ' || c == u'\r'; });
+}
+
+bool IsComment(const QString& line) { return WithoutLeadingSpaces(line).startsWith(u'#'); }
+
+// A data line by its look: a marker at its start.
+bool LooksLikeDataLine(const QString& line) {
+  return std::any_of(kDataMarkers.begin(), kDataMarkers.end(),
+                     [&](const DataMarker& m) { return line.startsWith(View(m.text)); });
 }
 
 QString TypeName(QChar type) {
@@ -141,8 +150,6 @@ class Checker {
       kind = Kind::UnknownKeyword;
       message = QStringLiteral("%1 is no command; the line is skipped without a message").arg(Shown(c.keyword));
       if (line.contains(kPdfOnlyMarker)) message += QStringLiteral(" (PDFONLY has no effect in a repeat script)");
-      else if (line.trimmed() == u"#REPRINT")
-        message += QStringLiteral(" (#REPRINT counts only as the very last text of the script)");
     } else if (!DescribeTrapped(c, kind, message)) {
       return;
     }
@@ -151,10 +158,12 @@ class Checker {
     Add(number, kind, message, detail);
   }
 
-  // The job options' own lines, which the interpreter skips on purpose.
+  // Lines the interpreter skips on purpose: the PDF-only marker, and lines
+  // that begin with "#", which scripts use as comments (the job flow's
+  // "#REPRINT" among them).
   bool IsMarkerLine(const QString& line) const {
     if (!repeat_ && line.contains(kPdfOnlyMarker)) return true;
-    return line.trimmed() == u"#REPRINT" && script_.right(8) == u"#REPRINT";
+    return IsComment(line);
   }
 
   void CheckRepeat(qsizetype markerAt) {
@@ -175,12 +184,17 @@ class Checker {
       if (line.isEmpty() || IsBlank(line)) continue;
       bool marked = false;
       for (const DataMarker& marker : kDataMarkers) marked = marked || line.contains(View(marker.text));
+      if (IsComment(line) && !marked) continue;
       if (i == 1) {
-        if (marked)
+        if (LooksLikeDataLine(line))
           Add(number, Kind::NeverRead,
-              QStringLiteral("the line right after the RPTFLD line is never read; its markers have no effect"));
+              QStringLiteral("the line right after the RPTFLD line is never read; this data line has no effect"));
         continue;
       }
+      if (IsComment(line))
+        Add(number, Kind::CommentIsData,
+            QStringLiteral("this comment holds a marker (RPTDT, RPTED, RPTDEV or RPTPSZ): the repeat runner "
+                           "acts on it like a data line"));
       if (!marked) {
         Add(number, Kind::NotADataLine,
             QStringLiteral("no RPTDT, RPTED, RPTDEV or RPTPSZ on this data-section line: it is ignored, "

@@ -21,6 +21,7 @@ struct ScriptFinding {
     NotADataLine,    // a data-section line without a marker: ignored
     NeverRead,       // a data line right after the field line: never looked at
     NoData,          // a repeat section without a data line: nothing prints
+    CommentIsData,   // a "#" line of the data section that holds a marker
   };
   qsizetype line = 0;  // 1-based, as the error log counts script lines
   Kind kind = Kind::UnknownKeyword;

@@ -81,8 +81,8 @@ TEST(ScriptCheck, FindingsOfPlainAndRepeatScripts) {
     QStringList found;  // "line kind"
   } rows[] = {
       {"clean", "SD|P|A4|1\r\nPT|0|0|a|0|0|L|0\r\n\r\n  ED\r\n", {}},
-      {"skipped lines", "FOO|1\r\n\tSD|P|A4|1\r\nSD |P|A4|1\r\n#REPRINT\r\nED",
-       {"1 unknown-keyword", "2 unknown-keyword", "3 unknown-keyword", "4 unknown-keyword"}},
+      {"skipped lines", "FOO|1\r\n\tSD|P|A4|1\r\nSD |P|A4|1\r\n  # a comment|1\r\nED",
+       {"1 unknown-keyword", "2 unknown-keyword", "3 unknown-keyword"}},
       {"markers the client looks for", "PDFONLY\r\nSD|P|A4|1\r\nED\r\n#REPRINT", {}},
       {"a lone LF stays in the line", "SD|P|A4|1\nPT|0|0|a|0|0|L|0\r\nED", {"1 not-a-number"}},
       {"repeat: template per record, data section",

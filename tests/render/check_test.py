@@ -15,6 +15,7 @@ import tempfile
 BAD = [
     ("SD|P|A4|1", None),
     ("FOO|1|2", "unknown-keyword"),
+    ("# a comment: skipped on purpose", None),
     ("\tSD|P|A4|1", "unknown-keyword"),        # a leading tab is not removed
     ("SD |P|A4|1", "unknown-keyword"),         # the space belongs to the keyword
     ("  sf|Arial|10|0|0", None),               # leading spaces and case do not matter
@@ -44,11 +45,13 @@ REPEAT = [
     ("RPTFLD|#N#|#X#|#Z#|", None),
     ("RPTDT|Lost|1|", "never-read"),               # the line after RPTFLD is never read
     ("RPTDT|Ann|100|", None),
+    ("# comments are not data lines", None),
     ("RPTDT|Bob|1x|", None),                       # reported on the template line 2
     ("SD|P|A4|1", "not-a-data-line"),
     ("RPTDT|a|1|2||4|", "too-many-values"),
     ("RPTPSZ|100|tall|Label|", "not-a-number"),
     ("RPTDEV", "missing-field"),
+    ("# one RPTED closes the document", "comment-is-data"),
     ("RPTED", None),
 ]
 

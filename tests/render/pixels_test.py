@@ -9,12 +9,18 @@ zarn.ini that asks for a PDF copy into that folder, started with a real
 a socket that does not exist, so the client sees no CUPS printer: its printer
 run goes to its own PDF writer too and nothing reaches a real printer.
 
+zarn-render's pages must equal the client's printer run (on its PDF writer)
+and its PDF copy, or the PDF-only file of a PDF-only script.
 Both programs write their PDFs with the same writer; only metadata (creation
 time, file names) may differ, so pages are compared as pixels, byte for byte
 (pdftoppm -r 50 PPM). Pixels come from the same drawing calls and the same
 fonts through the same rasteriser, so no tolerance is needed.
 
-usage: pixels_test.py <zarn> <zarn-render> <sample service> <examples/scripts>
+The sample service serves the examples folder, so scripts that download
+pictures with GF get them from it on 127.0.0.1; zarn-render reads each script
+as the service serves it. Each program runs in a working folder of its own.
+
+usage: pixels_test.py <zarn> <zarn-render> <sample service> <examples folder>
 Exit 77 (skipped) when there is no X display."""
 import base64
 import glob
@@ -24,9 +30,20 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import urllib.request
 
 SKIP = 77
 DPI = "50"
+
+# Examples whose PDF copy is known to differ from the client's own printer run
+# (which zarn-render matches). Without a CUPS printer both runs go to the one
+# PDF writer printer, and the copy run starts with the drawing settings the
+# printer run ended with: a gradient or box drawn before the script sets a
+# line width inherits the last one. On a machine with a CUPS printer the copy
+# starts afresh. A listed example whose copy stops differing fails the test.
+COPY_DIFFERS = {
+    "invoice.txt": "its header gradient inherits the line width of the printer run's last line",
+}
 
 
 def pages(pdfs, folder, stem):
@@ -61,7 +78,7 @@ def differing_pixels(a, b):
     return sum(1 for i in range(0, len(body_a), 3) if body_a[i:i + 3] != body_b[i:i + 3])
 
 
-def run_client(zarn, service_script, script, folder, env):
+def run_client(zarn, port, job, script, folder, env):
     """The client's PDF files of the script's copy run, in page order."""
     program_folder = os.path.join(folder, "program")
     copy_folder = os.path.join(folder, "pdf")
@@ -71,37 +88,39 @@ def run_client(zarn, service_script, script, folder, env):
     shutil.copy(zarn, program)
     with open(os.path.join(program_folder, "zarn.ini"), "wb") as f:
         f.write(b"1\r\n" + copy_folder.encode() + b"\r\n")
-    service = subprocess.Popen([sys.executable, service_script, script, "--requests", "2", "--seconds", "90"],
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    try:
-        line = service.stdout.readline()
-        if not line.startswith("port "):
-            raise RuntimeError("the sample service did not start: " + line)
-        request = "127.0.0.1:%s/print?job=render-test" % line.split()[1]
-        link = '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
-        run = subprocess.run([program, link], env=env, timeout=120, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.PIPE, text=True)
-    finally:
-        service.kill()
-        service.communicate()
+    request = "127.0.0.1:%d/print?job=%s" % (port, job)
+    link = '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
+    run = subprocess.run([program, link], env=env, cwd=folder, timeout=120, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, text=True)
     if run.returncode != 0:
         raise RuntimeError("zarn ended with %d: %s" % (run.returncode, run.stderr))
     error_log = os.path.join(program_folder, "error_handler.txt")
     if os.path.exists(error_log):
         raise RuntimeError("zarn trapped errors:\n" + open(error_log, encoding="utf-8").read())
     copies = pdfs_below(copy_folder)
-    # The copy run's first document goes to the copy folder; documents after
-    # it have no settings left and are filed in the documents folder, after the
-    # printer run's own documents (all of them, since no CUPS printer exists).
-    # A PDF-only script makes its one file below the copy folder, and no copy.
-    documents = sorted(pdfs_below(os.path.join(env["HOME"], "Documents")), key=stamped_order)
     if len(copies) != 1:
         raise RuntimeError("the copy folder holds %d PDF files: %s" % (len(copies), copies))
-    if "PDFONLY" in open(script, encoding="utf-8").read() and "RPTFLD" not in open(script, encoding="utf-8").read():
-        return copies + documents
+    # The printer run files all its documents in the documents folder (no CUPS
+    # printer exists). The copy run's first document goes to the copy folder;
+    # documents after it have no settings left and follow in the documents
+    # folder. A PDF-only script makes its one file below the copy folder, its
+    # later documents in the documents folder, and no copy.
+    documents = sorted(pdfs_below(os.path.join(env["HOME"], "Documents")), key=stamped_order)
+    text = open(script, encoding="utf-8").read()
+    if "PDFONLY" in text and "RPTFLD" not in text:
+        return copies + documents, None
     if len(documents) % 2 == 0:
         raise RuntimeError("the printer run and the copy run made different documents: %s" % documents)
-    return copies + documents[(len(documents) + 1) // 2:]
+    printed = (len(documents) + 1) // 2
+    return documents[:printed], copies + documents[printed:]
+
+
+def compare(ours, theirs):
+    """What differs between two lists of pages; empty when they are equal."""
+    if len(ours) != len(theirs):
+        return ["%d pages from zarn-render, %d from the client" % (len(ours), len(theirs))]
+    return ["page %d: %s pixels differ" % (n, differing_pixels(a, b))
+            for n, (a, b) in enumerate(zip(ours, theirs), 1) if a != b]
 
 
 def temp_env(folder, who):
@@ -116,23 +135,42 @@ def temp_env(folder, who):
 
 
 def main():
-    zarn, render, service_script, examples = sys.argv[1:5]
+    zarn, render, service_script, examples = (os.path.abspath(a) for a in sys.argv[1:5])
     if not os.environ.get("DISPLAY"):
         print("no X display: skipped")
         return SKIP
-    scripts = sorted(glob.glob(os.path.join(examples, "*.txt")))
+    service = subprocess.Popen([sys.executable, service_script, examples, "--requests", "500", "--seconds", "500"],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        line = service.stdout.readline()
+        if not line.startswith("port "):
+            print("the sample service did not start:", line)
+            return 1
+        return compare_all(zarn, render, int(line.split()[1]), examples)
+    finally:
+        service.kill()
+        service.communicate()
+
+
+def compare_all(zarn, render, port, examples):
+    scripts = sorted(glob.glob(os.path.join(examples, "scripts", "*.txt")))
     failures, compared = [], 0
     for script in scripts:
         name = os.path.basename(script)
+        job = name[:-4]
         text = open(script, encoding="utf-8").read()
-        # A message box would wait for a click in the client's printer run, and
-        # GF pictures need a service of their own.
-        if re.search(r"(?im)^ *msgbox\|", text) or re.search(r"(?im)^ *gf\|[^|\r\n]", text):
-            print("%s: skipped (it needs a message box answered or a picture service)" % name)
+        # A message box would wait for a click in the client's printer run.
+        if re.search(r"(?im)^ *msgbox\|", text):
+            print("%s: skipped (its message box needs a click)" % name)
             continue
         with tempfile.TemporaryDirectory(prefix="zarn-pixels-") as folder:
             rendered = os.path.join(folder, "render.pdf")
-            r = subprocess.run([render, script, "-o", rendered], env=temp_env(folder, "render"), timeout=120,
+            render_folder = os.path.join(folder, "render")
+            os.makedirs(render_folder)
+            with urllib.request.urlopen("http://127.0.0.1:%d/print?job=%s" % (port, job), timeout=30) as reply:
+                served = reply.read()
+            r = subprocess.run([render, "-", "-o", rendered], input=served.decode("utf-8"),
+                               env=temp_env(folder, "render"), cwd=render_folder, timeout=120,
                                capture_output=True, text=True)
             if r.returncode != 0:
                 failures.append("%s: zarn-render ended with %d: %s%s" % (name, r.returncode, r.stdout, r.stderr))
@@ -140,20 +178,26 @@ def main():
             client_home = os.path.join(folder, "client")
             os.makedirs(client_home)
             try:
-                client = run_client(zarn, service_script, script, client_home, temp_env(folder, "client"))
+                printed, copied = run_client(zarn, port, job, script, client_home, temp_env(folder, "client"))
             except (RuntimeError, subprocess.TimeoutExpired) as e:
                 failures.append("%s: %s" % (name, e))
                 continue
             ours = pages([rendered], folder, "render")
-            theirs = pages(client, folder, "client")
             if not ours:
                 failures.append("%s: zarn-render's PDF has no page" % name)
-            elif len(ours) != len(theirs):
-                failures.append("%s: %d pages from zarn-render, %d from the client" % (name, len(ours), len(theirs)))
-            else:
-                for n, (a, b) in enumerate(zip(ours, theirs), 1):
-                    if a != b:
-                        failures.append("%s page %d: %s pixels differ" % (name, n, differing_pixels(a, b)))
+                continue
+            what = "the PDF-only file" if copied is None else "the printer run"
+            differences = compare(ours, pages(printed, folder, "printed"))
+            failures += ["%s, %s: %s" % (name, what, d) for d in differences]
+            if copied is not None:
+                differences = compare(ours, pages(copied, folder, "copied"))
+                if name in COPY_DIFFERS:
+                    if differences:
+                        print("%s, the PDF copy: %s (known: %s)" % (name, "; ".join(differences), COPY_DIFFERS[name]))
+                    else:
+                        failures.append("%s: the PDF copy no longer differs; take it off COPY_DIFFERS" % name)
+                else:
+                    failures += ["%s, the PDF copy: %s" % (name, d) for d in differences]
             compared += 1
             print("%s: %d page(s) compared" % (name, len(ours)))
     if compared == 0:
