@@ -1,9 +1,11 @@
 // Whole print scripts, repeat sections and PDF-only markers included, on the
 // recording surface; every trapped error is ignored, as a patient user would.
+// The script check reads the same input too.
 #include <cstddef>
 #include <cstdint>
 
 #include "engine/parse_print.h"
+#include "engine/script_check.h"
 #include "platform/file_system.h"
 #include "platform/clock.h"
 #include "tests/fuzz/fuzz_host.h"
@@ -35,5 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QString script = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   zarn::ParsePrint(world->engine, script, 0);
   zarn::ParsePrint(world->engine, script, -1);
+  zarn::CheckPrintScript(script);
   return 0;
 }
