@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -11,11 +12,14 @@
 #include <QPrinterInfo>
 #include <QBuffer>
 #include <QSaveFile>
+#include <QTextLayout>
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <list>
 #include <map>
 #include <optional>
+#include <unordered_map>
 
 #include "errortrap/error.h"
 #include "platform/pdf_writer_printer.h"
@@ -63,11 +67,39 @@ constexpr std::array kHatches{Qt::HorPattern, Qt::VerPattern, Qt::BDiagPattern, 
 
 QColor ColourOf(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
-QStringList TextLines(const QString& text) {
-  QString t = text;
-  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  t.replace(u'\r', u'\n');
-  return t.split(u'\n');
+// Calls f(line) for each line of the text (CR LF, CR or LF end a line).
+template <typename F>
+void ForEachTextLine(const QString& text, F&& f) {
+  const QChar* s = text.constData();
+  const qsizetype n = text.size();
+  qsizetype start = 0;
+  for (qsizetype i = 0; i < n; ++i) {
+    if (s[i] != u'\r' && s[i] != u'\n') continue;
+    f(QString::fromRawData(s + start, i - start));
+    if (s[i] == u'\r' && i + 1 < n && s[i + 1] == u'\n') ++i;
+    start = i + 1;
+  }
+  f(start == 0 ? text : QString::fromRawData(s + start, n - start));
+}
+
+qsizetype TextLineCount(const QString& text) {
+  qsizetype lines = 0;
+  ForEachTextLine(text, [&](const QString&) { ++lines; });
+  return lines;
+}
+
+// Characters that a one-line QTextLayout treats otherwise than
+// QPainter::drawText and QFontMetricsF do: line and paragraph separators break
+// its line, and U+009C ends the part QFontMetricsF measures. Lines holding
+// them, and very long lines, are drawn and measured the plain way and never
+// cached.
+constexpr qsizetype kMaxShapedLine = 512;
+bool Shapeable(const QString& line) {
+  if (line.size() > kMaxShapedLine) return false;
+  for (const QChar c : line) {
+    if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator || c == u'\x9c') return false;
+  }
+  return true;
 }
 
 constexpr double kPi = 3.14159265358979323846;
@@ -113,6 +145,29 @@ struct QtPrintSurface::Device {
     QFontMetricsF metrics;
   };
   std::map<QString, FontEntry> fonts;
+  const FontEntry* fontEntry = nullptr;
+
+  // Text lines shaped once in a font: the engine measures a text and then
+  // prints it, and templates print the same labels on every page, so shaping
+  // (the costly part of text on Qt's PDF engine) is done once for both. A
+  // laid-out line draws item by item as drawText does, so the page content is
+  // the same. The most recently used lines are kept, a bounded number.
+  struct Shaped {
+    std::unique_ptr<QTextLayout> layout;  // one line, laid out and kept shaped
+    double width = 0;                     // QFontMetricsF::horizontalAdvance of the line
+    double ascent = 0;                    // of the line, which may hold fallback fonts
+  };
+  struct ShapedKey {
+    const FontEntry* font;
+    QString text;
+    bool operator==(const ShapedKey& o) const { return font == o.font && text == o.text; }
+  };
+  struct ShapedKeyHash {
+    size_t operator()(const ShapedKey& k) const { return qHash(k.text, reinterpret_cast<size_t>(k.font)); }
+  };
+  static constexpr size_t kShapedLines = 256;
+  std::list<std::pair<ShapedKey, Shaped>> shapedOrder;  // most recent first
+  std::unordered_map<ShapedKey, decltype(shapedOrder)::iterator, ShapedKeyHash> shaped;
 
   QPrinter& Printer() {
     if (!printer) {
@@ -148,13 +203,56 @@ struct QtPrintSurface::Device {
         f.setBold(bold);
         f.setItalic(italic);
         f.setHintingPreference(QFont::PreferNoHinting);
-        if (fonts.size() >= 64) fonts.clear();
+        if (fonts.size() >= 64) {
+          ClearShaped();
+          fonts.clear();
+        }
         it = fonts.emplace(key, FontEntry{f, QFontMetricsF(f, &MetricsDevice())}).first;
       }
       font = it->second.font;
+      fontEntry = &it->second;
       metrics.emplace(it->second.metrics);
     }
     return *metrics;
+  }
+
+  void ClearShaped() {
+    shaped.clear();
+    shapedOrder.clear();
+  }
+
+  // The line shaped in the current font (call Metrics() first); the line must
+  // be Shapeable.
+  const Shaped& Shape(const QString& line) {
+    ShapedKey key{fontEntry, line};
+    if (auto hit = shaped.find(key); hit != shaped.end()) {
+      shapedOrder.splice(shapedOrder.begin(), shapedOrder, hit->second);
+      return hit->second->second;
+    }
+    // A copy that owns its characters: the line may be a view into the caller's text.
+    key.text = QString(line.constData(), line.size());
+    Shaped s;
+    s.layout = std::make_unique<QTextLayout>(key.text, font, &MetricsDevice());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(Qt::LeftToRight);  // as the painter's default layout direction
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    s.layout->setTextOption(option);
+    s.layout->setCacheEnabled(true);
+    s.layout->beginLayout();
+    const QTextLine textLine = s.layout->createLine();
+    s.layout->endLayout();
+    if (textLine.isValid()) {
+      s.width = textLine.horizontalAdvance();
+      s.ascent = textLine.ascent();
+    }
+    if (shapedOrder.size() >= kShapedLines) {
+      shaped.erase(shapedOrder.back().first);
+      shapedOrder.pop_back();
+    }
+    shapedOrder.emplace_front(key, std::move(s));
+    shaped.emplace(std::move(key), shapedOrder.begin());
+    return shapedOrder.front().second;
   }
 
   QPageLayout Layout() const {
@@ -333,14 +431,25 @@ void QtPrintSurface::Print(const QString& text) {
   Device& d = Cur();
   const QFontMetricsF& m = d.Metrics();
   QPainter& p = d.Page(pdfWriter_);
-  p.setFont(d.font);
   p.setPen(ColourOf(d.foreColor));
   double x = d.x, y = d.y;
-  for (const QString& line : TextLines(text)) {
-    if (!line.isEmpty()) p.drawText(QPointF(x, y + m.ascent()), line);
+  bool fontSet = false;
+  ForEachTextLine(text, [&](const QString& line) {
+    const QPointF baseline(x, y + m.ascent());
+    if (!line.isEmpty() && Shapeable(line)) {
+      // The line draws its items as drawText does, from its own baseline;
+      // the sums are exact, as all metrics are multiples of 1/64.
+      const Device::Shaped& s = d.Shape(line);
+      const QTextLine textLine = s.layout->lineAt(0);
+      if (textLine.isValid()) textLine.draw(&p, baseline - QPointF(0, s.ascent));
+    } else if (!line.isEmpty()) {
+      if (!fontSet) p.setFont(d.font);
+      fontSet = true;
+      p.drawText(baseline, line);
+    }
     x = 0;
     y += m.lineSpacing();
-  }
+  });
   d.x = 0;
   d.y = static_cast<float>(y);
 }
@@ -351,14 +460,17 @@ float QtPrintSurface::CurrentX() const { return Cur().x; }
 float QtPrintSurface::CurrentY() const { return Cur().y; }
 
 float QtPrintSurface::TextWidth(const QString& text) {
-  const QFontMetricsF& m = Cur().Metrics();
+  Device& d = Cur();
+  const QFontMetricsF& m = d.Metrics();
   double w = 0;
-  for (const QString& line : TextLines(text)) w = std::max(w, m.horizontalAdvance(line));
+  ForEachTextLine(text, [&](const QString& line) {
+    w = std::max(w, Shapeable(line) ? d.Shape(line).width : m.horizontalAdvance(line));
+  });
   return static_cast<float>(w);
 }
 
 float QtPrintSurface::TextHeight(const QString& text) {
-  return static_cast<float>(Cur().Metrics().lineSpacing() * TextLines(text).size());
+  return static_cast<float>(Cur().Metrics().lineSpacing() * TextLineCount(text));
 }
 
 namespace {

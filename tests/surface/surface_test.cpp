@@ -3,13 +3,17 @@
 #include "platform/qt_print_surface.h"
 
 #include <QFile>
+#include <QFontMetricsF>
 #include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
+#include <memory>
 
 #include "errortrap/error.h"
 #include "platform/pdf_writer_printer.h"
@@ -310,6 +314,80 @@ TEST_F(SurfaceTest, TheDocumentStartsWithItsFirstOutput) {
   surface.NewPage();
   EXPECT_EQ(surface.CurrentX(), 0);
   EXPECT_EQ(surface.CurrentY(), 0);
+}
+
+// Lines are shaped once for measuring and printing and kept for a while; what
+// is printed and measured must still be what QPainter::drawText and
+// QFontMetricsF give, whatever the text, and a line measured as a view into a
+// buffer that changes afterwards must not come back stale.
+TEST_F(SurfaceTest, TextPrintsAndMeasuresAsPlainQtText) {
+  const QStringList texts = {
+      "1. Dear Name 0 of City 0, your balance is 0.00 (ref R0)", "AVAST To fi ffl ", "  lead and trail  ",
+      QString::fromUtf8("Gr\u00fc\u00dfe \u2013 \u201cquotes\u201d \u20ac"), QString::fromUtf8("abc \u05e9\u05dc\u05d5\u05dd def"),
+      QString::fromUtf8("\u0645\u0631\u062d\u0628\u0627"), QString::fromUtf8("e\u0301 combining"),
+      QString::fromUtf8("emoji \U0001F600 x"), "tab\there", QString::fromUtf8("ls\u2028x"), QString("x").repeated(600)};
+  struct Font {
+    const char* name;
+    float size;
+    bool bold, italic;
+  };
+  const Font fonts[] = {{"Arial", 10, false, false}, {"Times New Roman", 14, true, true}};
+  auto qtFont = [](const Font& f) {
+    QFont q(f.name);
+    q.setPointSizeF(f.size * 1440.0 / 600);
+    q.setBold(f.bold);
+    q.setItalic(f.italic);
+    q.setHintingPreference(QFont::PreferNoHinting);
+    return q;
+  };
+
+  const QString pdf = Aim("shaped.pdf");
+  const QString plainPdf = dir.filePath("plain.pdf");
+  QPdfWriter plainWriter(plainPdf);
+  plainWriter.setResolution(600);
+  plainWriter.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+  QPainter plain(&plainWriter);
+  plain.setWorldTransform(QTransform::fromScale(600 / 1440.0, 600 / 1440.0));
+
+  float y = 300;
+  for (int pass = 0; pass < 2; ++pass) {  // the second pass draws from what was kept
+    for (const Font& f : fonts) {
+      surface.SetFontName(f.name);
+      surface.SetFontSize(f.size);
+      surface.SetFontBold(f.bold);
+      surface.SetFontItalic(f.italic);
+      const QFont q = qtFont(f);
+      const QFontMetricsF metrics(q, &plainWriter);
+      plain.setFont(q);
+      for (const QString& t : texts) {
+        SCOPED_TRACE(t.left(40).toStdString());
+        EXPECT_EQ(surface.TextWidth(t), static_cast<float>(metrics.horizontalAdvance(t)));
+        surface.SetCurrentX(700);
+        surface.SetCurrentY(y);
+        surface.Print(t);
+        plain.drawText(QPointF(700, y + metrics.ascent()), t);
+        y += 300;
+      }
+    }
+  }
+  plain.end();
+  surface.EndDoc();
+  EXPECT_EQ(Render(pdf, 150), Render(plainPdf, 150));
+
+  // The kept line must own its characters (under the sanitizers a kept view
+  // into the freed buffer shows as a use after free).
+  float narrow = 0;
+  {
+    auto buffer = std::make_unique<QString>("iiii");
+    narrow = surface.TextWidth(QString::fromRawData(buffer->constData(), buffer->size()));
+    buffer->fill(u'W');
+    EXPECT_GT(surface.TextWidth(QString::fromRawData(buffer->constData(), buffer->size())), narrow);
+  }
+  EXPECT_EQ(surface.TextWidth("iiii"), narrow);
+  // More lines than are kept: the first ones still measure the same.
+  const float first = surface.TextWidth("line 0");
+  for (int i = 0; i < 1000; ++i) surface.TextWidth(QStringLiteral("line %1").arg(i));
+  EXPECT_EQ(surface.TextWidth("line 0"), first);
 }
 
 TEST_F(SurfaceTest, TextOnTheSecondPageIsThere) {

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The mail merge into a real PDF (bench_pdf): records per second, the median
+# of several runs, for each template at 1,000 and 10,000 records, with the
+# peak resident memory of each case (one process per case), then the engine
+# alone on the recording surface. The machine's load is printed first, as
+# other work on the machine moves these figures. Fails unless every case into
+# a PDF reaches 2,000 records a second and memory at 10,000 records stays
+# within 1.5 times that at 1,000.
+# Usage: bench/pdf/run.sh [build folder, default build] [runs per case, default 3]
+set -euo pipefail
+build=$(cd "${1:-build}" && pwd)
+runs=${2:-3}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen
+
+echo "load: $(uptime)"
+for records in 1000 10000; do
+  for invoice in 0 1; do
+    name="records:$records/invoice:$invoice"
+    /usr/bin/time -f %M -o "$work/rss-$records-$invoice" "$build/bench_pdf" \
+      --benchmark_filter="BM_RepeatIntoPdf/$name/" --benchmark_repetitions="$runs" \
+      --benchmark_out="$work/pdf-$records-$invoice.json" --benchmark_out_format=json >/dev/null 2>&1
+  done
+done
+"$build/bench_pdf" --benchmark_filter='BM_RepeatOnRecordingSurface/10000' --benchmark_repetitions="$runs" \
+  --benchmark_out="$work/engine.json" --benchmark_out_format=json >/dev/null 2>&1
+
+python3 - "$work" "$runs" <<'PY'
+import glob, json, os, statistics, sys
+work, runs = sys.argv[1], int(sys.argv[2])
+ok = True
+rss = {}
+for records in (1000, 10000):
+    for invoice, template in ((0, "letter"), (1, "invoice")):
+        data = json.load(open(f"{work}/pdf-{records}-{invoice}.json"))["benchmarks"]
+        rates = [b["items_per_second"] for b in data if b.get("run_type") == "iteration"]
+        cpu = [b["cpu_time"] for b in data if b.get("run_type") == "iteration"]
+        rate = statistics.median(rates)
+        kb = int(open(f"{work}/rss-{records}-{invoice}").read().split()[-1])
+        rss[(records, invoice)] = kb
+        print(f"{template:7} {records:6} records: {rate:6.0f} records/s median of {len(rates)} "
+              f"({', '.join(f'{r:.0f}' for r in sorted(rates))}); "
+              f"CPU {statistics.median(cpu) / records * 1000:.0f} us/record; peak RSS {kb / 1024:.1f} MB")
+        ok &= rate >= 2000
+for invoice in (0, 1):
+    ok &= rss[(10000, invoice)] <= 1.5 * rss[(1000, invoice)]
+data = json.load(open(f"{work}/engine.json"))["benchmarks"]
+rates = [b["items_per_second"] for b in data if b.get("run_type") == "iteration"]
+print(f"engine alone, recording surface, 10000 records: {statistics.median(rates):.0f} records/s")
+print("target: 2000 records/s into a PDF for every case, flat memory:", "met" if ok else "NOT met")
+sys.exit(0 if ok else 1)
+PY
