@@ -13,6 +13,14 @@ namespace {
 // Positions and the line count of the word wrap are 16-bit values.
 constexpr qsizetype kMaxPosition = 32767;
 
+// A width or height of 0 stands for the text's own extent. Rounded to the
+// nearest twip it can fall just short of the text, which would then be cut or
+// wrapped away; such a value is taken one twip up so the text still fits.
+int32_t OwnExtent(double measured) {
+  const int32_t rounded = RoundToLong(measured);
+  return rounded < measured ? AddLong(rounded, 1) : rounded;
+}
+
 bool IsRelative(const QString& mode, char16_t axis) { return mode.toUpper() == QStringView(&axis, 1); }
 
 // Fits the text into the area at (x, y) and prints it line by line; the part
@@ -21,10 +29,10 @@ void PrintArea(Engine& e, Trap& trap, int32_t x, int32_t top, const QString& tex
                const QString& align, int32_t wrap, bool relativeY) {
   PrintSurface& surface = e.surface;
   trap.Step([&] {
-    if (height == 0) height = RoundToLong(surface.TextHeight(text));
+    if (height == 0) height = OwnExtent(surface.TextHeight(text));
   });
   trap.Step([&] {
-    if (width == 0) width = RoundToLong(surface.TextWidth(text));
+    if (width == 0) width = OwnExtent(surface.TextWidth(text));
   });
   QStringList lines;
   trap.Step([&] { lines = FixTextArea(e, text, width, height, wrap); });

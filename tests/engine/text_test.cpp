@@ -152,15 +152,21 @@ TEST(PrintText, AtSignAndZeroSizes) {
   PrintText(f.engine, 0, 0, "a&at;b&AT;", 0, 0, "L", 0, "-");
   EXPECT_EQ(f.surface.Take(), QStringList({"Print 0 0 a@b&AT;"}));
 
-  // 10.25 pt: 102.5 twips a character, 205 a line. The width of "Hello"
-  // (512.5) rounds to 512, so the text no longer fits its own width.
+  // 10.25 pt: 102.5 twips a character. The width of "Hello" (512.5) rounds
+  // to 512, below the text's own width: it is taken up to 513 so nothing is
+  // cut, and wrapped the word stays on its line.
   f.surface.SetFontSize(10.25f);
   f.surface.Take();
   PrintText(f.engine, 0, 0, "Hello", 0, 0, "L", 0, "-");
-  EXPECT_EQ(f.surface.Take(), QStringList({"Print 0 0 Hell"}));
-  // Wrapped, the word moves to a second line that the one-line height drops.
+  EXPECT_EQ(f.surface.Take(), QStringList({"Print 0 0 Hello"}));
   PrintText(f.engine, 0, 0, "Hello", 0, 0, "L", 1, "-");
-  EXPECT_EQ(f.surface.Take(), QStringList({"Print 0 0 "}));
+  EXPECT_EQ(f.surface.Take(), QStringList({"Print 0 0 Hello"}));
+  // 10.26 pt: a line is 205.2 twips high. Height 0 keeps one wrapped line
+  // instead of rounding down below it and keeping none.
+  f.surface.SetFontSize(10.26f);
+  f.surface.Take();
+  PrintText(f.engine, 0, 0, "aaa bbb", 400, 0, "L", 1, "-");
+  EXPECT_EQ(f.surface.Take(), QStringList({"Print 0 0 aaa"}));
   EXPECT_TRUE(f.trap.Errors().isEmpty());
 }
 
