@@ -139,6 +139,9 @@ void vbwHandleException() {
   sa.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
   sigemptyset(&sa.sa_mask);
   for (int signo : kGuardedSignals) sigaction(signo, &sa, nullptr);
+  // Past a file-size limit a write should fail and reach the trap like a full
+  // disk, not kill the process without a word in the error log.
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace zarn

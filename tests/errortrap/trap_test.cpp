@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <csignal>
+#include <cstdio>
+#include <string>
 
 #include "errortrap/error.h"
 #include "errortrap/exception_guard.h"
@@ -144,6 +148,26 @@ TEST(Guard, CtrlCBecomesControlCExit) {
   Trap trap(Proc::Form_Load);
   trap.Step([] { raise(SIGINT); });
   EXPECT_EQ(t.Errors(), QStringList({"65535 Exception: Control C Exit"}));
+}
+
+// Writes 8 KiB under a 4 KiB file-size limit; exits 0 when the write failed.
+[[noreturn]] void WritePastTheLimit(const std::string& path) {
+  vbwInitializeProtector();
+  rlimit limit{};
+  limit.rlim_cur = limit.rlim_max = 4096;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  const std::string block(8192, 'x');
+  const size_t written = std::fwrite(block.data(), 1, block.size(), f);
+  const bool failed = std::fflush(f) != 0 || written < block.size();
+  std::fclose(f);
+  std::_Exit(failed ? 0 : 3);
+}
+
+TEST(GuardDeath, WritePastTheFileSizeLimitFailsInsteadOfKilling) {
+  const std::string path = ::testing::TempDir() + "zarn-fsize-limit";
+  EXPECT_EXIT(WritePastTheLimit(path), ::testing::ExitedWithCode(0), "");
+  std::remove(path.c_str());
 }
 
 TEST(Guard, ExceptionTextTable) {
