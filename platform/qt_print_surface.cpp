@@ -124,9 +124,19 @@ void KeepFreedMemoryForReuse() {
 #endif
 }
 
+// What a script sets for its text and lines; a printer starts with these.
+struct DrawingSettings {
+  QString fontName = QStringLiteral("Arial");
+  float fontSize = 10;
+  bool bold = false, italic = false;
+  uint32_t foreColor = 0, fillColor = 0;
+  int16_t drawWidth = 1, drawStyle = kSolid, fillStyle = kFillTransparent;
+  float x = 0, y = 0;
+};
+
 }  // namespace
 
-struct QtPrintSurface::Device {
+struct QtPrintSurface::Device : DrawingSettings {
   QString name;
   bool pdf = false;
   int32_t dc = 0;
@@ -136,14 +146,6 @@ struct QtPrintSurface::Device {
   QPageLayout::Orientation orientation = QPageLayout::Portrait;
   int copies = 1;
   bool pageOpenFlag = false;
-
-  // Drawing settings.
-  QString fontName = QStringLiteral("Arial");
-  float fontSize = 10;
-  bool bold = false, italic = false;
-  uint32_t foreColor = 0, fillColor = 0;
-  int16_t drawWidth = 1, drawStyle = kSolid, fillStyle = kFillTransparent;
-  float x = 0, y = 0;
 
   // CUPS: the printer, kept for metrics and every document. PDF writer: a
   // writer that never paints, for metrics, and one writer per document.
@@ -628,6 +630,12 @@ QString QtPrintSurface::DeviceName(int index) const {
 void QtPrintSurface::Select(int index) {
   if (index < 0 || index >= Count()) Raise(RuntimeError::SubscriptOutOfRange);
   current_ = index;
+  // A chosen printer starts from the default drawing settings, even when it
+  // was chosen before: a job printed and then copied to PDF on one device
+  // draws the same both times, as it does on two devices.
+  Device& d = Cur();
+  static_cast<DrawingSettings&>(d) = DrawingSettings{};
+  d.metrics.reset();
 }
 
 }  // namespace zarn

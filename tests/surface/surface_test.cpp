@@ -415,14 +415,21 @@ TEST_F(SurfaceTest, PrinterListIsTheCupsPrintersThenThePdfWriter) {
   EXPECT_EQ(QtPrintSurface(writer, {"Office"}, "Gone").DeviceName(), PdfWriterPrinter::Name());
   EXPECT_EQ(QtPrintSurface(writer, {}, {}).Count(), 1);
 
-  // Each printer is its own object with its own settings and device context.
+  // Each printer has its own device context; a chosen printer, even the one
+  // already current, starts from the default drawing settings.
   const int32_t dc = s.DeviceContext();
   s.SetCurrentX(500);
   s.Select(2);
   EXPECT_EQ(s.CurrentX(), 0);
   EXPECT_NE(s.DeviceContext(), dc);
+  const float plain = s.TextWidth("x");
+  s.SetCurrentX(700);
+  s.SetFontSize(20);
+  s.Select(2);
+  EXPECT_EQ(s.CurrentX(), 0);
+  EXPECT_FLOAT_EQ(s.TextWidth("x"), plain);
   s.Select(1);
-  EXPECT_EQ(s.CurrentX(), 500);
+  EXPECT_EQ(s.CurrentX(), 0);
   EXPECT_EQ(s.DeviceContext(), dc);
 
   for (int bad : {-1, 3}) {
