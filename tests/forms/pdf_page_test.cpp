@@ -14,29 +14,12 @@
 #include "platform/qt_print_surface.h"
 #include "tests/support/fakes.h"
 #include "tests/support/gui_app.h"
+#include "tests/support/poppler.h"
 #include "tests/support/qstring_printer.h"
 #include "tests/support/recording_surface.h"  // FakePictureLoader
 
 namespace zarn {
 namespace {
-
-// "Page N size: W x H pts" of every page.
-QList<QSizeF> PdfPageSizes(const QString& pdf) {
-  QProcess p;
-  p.start("pdfinfo", {"-f", "1", "-l", "9999", pdf});
-  if (!p.waitForFinished(60000)) {
-    p.kill();
-    p.waitForFinished();
-    return {};
-  }
-  static const QRegularExpression row(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
-  QList<QSizeF> sizes;
-  for (auto it = row.globalMatch(QString::fromUtf8(p.readAllStandardOutput())); it.hasNext();) {
-    const auto m = it.next();
-    sizes << QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
-  }
-  return sizes;
-}
 
 TEST(PaperSizePdf, PagesAfterPszComeOutOnTheFormSize) {
   testing::EnsureGuiApp();
@@ -63,8 +46,8 @@ TEST(PaperSizePdf, PagesAfterPszComeOutOnTheFormSize) {
   EXPECT_TRUE(trap.Errors().isEmpty()) << trap.Errors().join('\n').toStdString();
   EXPECT_TRUE(log.Text().contains("PaperSize: Form 'MyForm' width:10 CM , Height:15 CM")) << log.Text().toStdString();
 
-  const QList<QSizeF> sizes = PdfPageSizes(pdf);
-  ASSERT_EQ(sizes.size(), 2);
+  const std::vector<QSizeF> sizes = testing::PageSizes(pdf);
+  ASSERT_EQ(sizes.size(), 2u);
   for (const QSizeF& s : sizes) {
     EXPECT_NEAR(s.width(), 100 / 25.4 * 72, 0.5);   // 283.46 pt
     EXPECT_NEAR(s.height(), 150 / 25.4 * 72, 0.5);  // 425.20 pt

@@ -19,6 +19,7 @@
 #include "tests/support/fakes.h"
 #include "tests/support/launch_fakes.h"
 #include "tests/support/gui_app.h"
+#include "tests/support/poppler.h"
 #include "tests/support/recording_surface.h"
 
 namespace zarn {
@@ -26,20 +27,9 @@ namespace {
 
 using namespace zarn::testing;
 
-QString Tool(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  if (!p.waitForFinished(60000)) {
-    p.kill();
-    p.waitForFinished();
-  }
-  EXPECT_EQ(p.exitCode(), 0) << program.toStdString() << ": " << p.readAllStandardError().toStdString();
-  return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 // The text of each page (pdftotext ends every page with a form feed).
 QStringList PageTexts(const QString& pdf) {
-  QStringList pages = Tool("pdftotext", {"-layout", pdf, "-"}).split(u'\f');
+  QStringList pages = QString::fromUtf8(RunTool("pdftotext", {"-layout", pdf, "-"})).split(u'\f');
   if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) pages.removeLast();
   for (QString& p : pages) p = p.simplified();
   return pages;
@@ -124,7 +114,7 @@ TEST_F(PdfFileTest, TemplateWithoutEndDocGivesOnePagePerRecord) {
   PDFPrinterOff(engine);
   EXPECT_EQ(PdfFiles(base.path()), QStringList{"out/20261208/letters.pdf"});
   EXPECT_EQ(PageTexts(Out("20261208/letters.pdf")), (QStringList{"Dear Ann", "Dear Bob"}));
-  EXPECT_TRUE(Tool("pdfinfo", {Out("20261208/letters.pdf")}).contains(QRegularExpression("Pages:\\s+2\\n")));
+  EXPECT_TRUE(QString::fromUtf8(RunTool("pdfinfo", {Out("20261208/letters.pdf")})).contains(QRegularExpression("Pages:\\s+2\\n")));
   EXPECT_TRUE(trap.Errors().isEmpty());
 }
 

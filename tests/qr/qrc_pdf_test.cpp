@@ -18,20 +18,12 @@
 #include "tests/qr/zbar.h"
 #include "tests/support/fakes.h"
 #include "tests/support/gui_app.h"
+#include "tests/support/poppler.h"
 
 namespace zarn {
 namespace {
 
 using namespace zarn::testing;
-
-bool RunTool(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  const bool done = p.waitForFinished(60000);
-  if (!done) p.kill(), p.waitForFinished();
-  EXPECT_TRUE(done && p.exitCode() == 0) << program.toStdString() << ": " << p.readAllStandardError().toStdString();
-  return done && p.exitCode() == 0;
-}
 
 TEST(QrcPdf, EveryCodePrintedIntoAPdfReadsBackAsItsText) {
   struct Row {
@@ -79,9 +71,11 @@ TEST(QrcPdf, EveryCodePrintedIntoAPdfReadsBackAsItsText) {
     const Row& r = rows[page - 1];
     const QString png = base.filePath(QStringLiteral("page-%1").arg(page));
     // 150 dpi: at least 3 pixels a module for the 2000 characters' version 33.
-    ASSERT_TRUE(RunTool("pdftoppm", {"-png", "-r", "150", "-singlefile", "-f", QString::number(page), "-l",
-                                 QString::number(page), pdf, png}))
-        << r.name;
+    bool rendered = false;
+    RunTool("pdftoppm",
+            {"-png", "-r", "150", "-singlefile", "-f", QString::number(page), "-l", QString::number(page), pdf, png},
+            &rendered);
+    ASSERT_TRUE(rendered) << r.name;
     EXPECT_EQ(testing_zbar::Decode(png + ".png"), r.text) << r.name;
   }
 }

@@ -6,23 +6,13 @@
 #include <QString>
 #include <QStringList>
 
-#include <gtest/gtest.h>
+#include "tests/support/poppler.h"
 
 namespace zarn::testing_zbar {
 
 inline QByteArray Decode(const QString& imagePath) {
-  QProcess p;
-  p.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), QStringLiteral("-Sbinary"),
-                                      QStringLiteral("--nodbus"), imagePath});
-  if (!p.waitForFinished(60000)) {
-    p.kill();
-    p.waitForFinished();
-    ADD_FAILURE() << "zbarimg did not finish (installed by scripts/install-deps.sh?)";
-    return {};
-  }
-  EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-  QByteArray out = p.readAllStandardOutput();
-  return out;
+  return testing::RunTool(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"),
+                                                      QStringLiteral("-Sbinary"), QStringLiteral("--nodbus"), imagePath});
 }
 
 }  // namespace zarn::testing_zbar

@@ -16,7 +16,7 @@
 
 #include "platform/pdf_writer_printer.h"
 #include "platform/qt_print_surface.h"
-#include "tests/surface/poppler.h"
+#include "tests/support/poppler.h"
 
 namespace zarn::testing {
 namespace {

@@ -9,7 +9,7 @@
 #include "errortrap/error.h"
 #include "platform/qt_print_surface.h"
 #include "tests/support/fakes.h"
-#include "tests/surface/poppler.h"
+#include "tests/support/poppler.h"
 
 namespace zarn::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "errortrap/error.h"
-#include "tests/surface/poppler.h"
+#include "tests/support/poppler.h"
 
 namespace zarn::testing {
 namespace {

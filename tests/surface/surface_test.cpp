@@ -17,7 +17,7 @@
 #include "errortrap/error.h"
 #include "platform/pdf_writer_printer.h"
 #include "platform/qt_picture.h"
-#include "tests/surface/poppler.h"
+#include "tests/support/poppler.h"
 
 namespace zarn::testing {
 namespace {

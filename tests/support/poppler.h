@@ -1,6 +1,6 @@
 #pragma once
-// Reading rendered PDF files back with poppler's command-line tools, and the
-// Qt application the real surface needs.
+// Reading rendered PDF files back with poppler's command-line tools (and
+// other checking programs), and the Qt application the real surface needs.
 #include <QImage>
 #include <QSizeF>
 #include <QString>
@@ -12,8 +12,8 @@
 namespace zarn::testing {
 
 // Runs a program to its end (bounded) and returns its standard output; an
-// exit code other than 0 fails the calling test.
-QByteArray RunTool(const QString& program, const QStringList& args);
+// exit code other than 0 fails the calling test (and clears *ok when given).
+QByteArray RunTool(const QString& program, const QStringList& args, bool* ok = nullptr);
 
 struct Word {
   int page;  // from 1

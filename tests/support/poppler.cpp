@@ -1,4 +1,4 @@
-#include "tests/surface/poppler.h"
+#include "tests/support/poppler.h"
 #include "tests/support/gui_app.h"
 
 #include <QGuiApplication>
@@ -9,7 +9,8 @@
 
 namespace zarn::testing {
 
-QByteArray RunTool(const QString& program, const QStringList& args) {
+QByteArray RunTool(const QString& program, const QStringList& args, bool* ok) {
+  if (ok) *ok = false;
   QProcess p;
   p.start(program, args);
   if (!p.waitForFinished(60000)) {
@@ -18,7 +19,9 @@ QByteArray RunTool(const QString& program, const QStringList& args) {
     ADD_FAILURE() << program.toStdString() << " did not finish";
     return {};
   }
-  if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+  const bool succeeded = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+  if (ok) *ok = succeeded;
+  if (!succeeded)
     ADD_FAILURE() << program.toStdString() << " " << args.join(' ').toStdString() << " failed: "
                   << p.readAllStandardError().toStdString();
   return p.readAllStandardOutput();
