@@ -159,11 +159,7 @@ int Run(int argc, char** argv) {
       }
       Trap trap(Proc::Form_Load);
       SettingsReader settings(ini.readAll());
-      trap.Step([&] { if (IsNumberOne(settings.LineInput())) state.PdfCopy = -1; });
-      trap.Step([&] { state.PdfFolder = settings.LineInput(); });
-      trap.Step([&] {
-        if (!settings.AtEnd()) wiring.hosts.allowed = HostAllowList::Parse(settings.LineInput());
-      });
+      ReadSettingsLines(trap, settings, state, &wiring.hosts.allowed);
     }
     // Without a PDF folder of its own, PDF-only and PDF copy output stays in
     // the scratch folder too, instead of the user's documents folder.

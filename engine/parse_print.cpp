@@ -30,7 +30,7 @@ struct RepeatSection {
 
 void RunDataLine(Engine& e, Trap& trap, const RepeatSection& section, const QString& line, int16_t pdfPass) {
   for (const DataMarker& marker : kDataMarkers) {
-    if (!line.contains(QStringView(marker.text.data(), static_cast<qsizetype>(marker.text.size())))) continue;
+    if (!line.contains(QStringView(marker.text))) continue;
     switch (marker.action) {
       case DataAction::PrintRecord: {
         QStringList values;

@@ -28,8 +28,6 @@ constexpr std::array kKindNames{
     KindName{Kind::CommentIsData, "comment-is-data"},
 };
 
-QStringView View(std::u16string_view text) { return QStringView(text.data(), static_cast<qsizetype>(text.size())); }
-
 // A field as the author can read it: quoted, with line ends and tabs shown.
 QString Shown(const QString& text) {
   QString out = text;
@@ -50,7 +48,7 @@ bool IsComment(const QString& line) { return WithoutLeadingSpaces(line).startsWi
 // A data line by its look: a marker at its start.
 bool LooksLikeDataLine(const QString& line) {
   return std::any_of(kDataMarkers.begin(), kDataMarkers.end(),
-                     [&](const DataMarker& m) { return line.startsWith(View(m.text)); });
+                     [&](const DataMarker& m) { return line.startsWith(QStringView(m.text)); });
 }
 
 QString TypeName(QChar type) {
@@ -183,7 +181,7 @@ class Checker {
       const qsizetype number = fieldLine + i;
       if (line.isEmpty() || IsBlank(line)) continue;
       bool marked = false;
-      for (const DataMarker& marker : kDataMarkers) marked = marked || line.contains(View(marker.text));
+      for (const DataMarker& marker : kDataMarkers) marked = marked || line.contains(QStringView(marker.text));
       if (IsComment(line) && !marked) continue;
       if (i == 1) {
         if (LooksLikeDataLine(line))
@@ -202,7 +200,7 @@ class Checker {
         continue;
       }
       for (const DataMarker& marker : kDataMarkers) {
-        if (!line.contains(View(marker.text))) continue;
+        if (!line.contains(QStringView(marker.text))) continue;
         if (marker.action == DataAction::PrintRecord) {
           anyRecord = true;
           const QStringList values = line.split(u'|');

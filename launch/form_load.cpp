@@ -56,21 +56,12 @@ void Form_Load(Job& job) {
   trap.Step([&] { haveSettings = job.files.IsFile(ini); });
   if (haveSettings) {
     SettingsReader settings;
-    QString line;
     trap.Step([&] {
       const std::optional<QByteArray> bytes = job.files.ReadAll(ini);
       if (!bytes) Raise(RuntimeError::PathFileAccess);
       settings = SettingsReader(*bytes);
     });
-    trap.Step([&] { line = settings.LineInput(); });
-    trap.Step([&] {
-      if (IsNumberOne(line)) state.PdfCopy = kTrue;
-    });
-    trap.Step([&] { state.PdfFolder = settings.LineInput(); });
-    // The third line is optional: a file without it allows every host.
-    trap.Step([&] {
-      if (job.serviceHosts && !settings.AtEnd()) *job.serviceHosts = HostAllowList::Parse(settings.LineInput());
-    });
+    ReadSettingsLines(trap, settings, state, job.serviceHosts);
   }
 
   // 4, 5: the run log starts afresh.

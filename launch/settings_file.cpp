@@ -2,7 +2,10 @@
 
 #include <QStringDecoder>
 
+#include "engine/print_state.h"
 #include "errortrap/error.h"
+#include "errortrap/trap.h"
+#include "web/service_hosts.h"
 
 namespace zarn {
 
@@ -30,6 +33,19 @@ bool IsNumberOne(const QString& line) {
   bool ok = false;
   const double value = line.trimmed().toDouble(&ok);
   return ok && value == 1.0;
+}
+
+void ReadSettingsLines(Trap& trap, SettingsReader& settings, PrintState& state, HostAllowList* hosts) {
+  QString line;
+  trap.Step([&] { line = settings.LineInput(); });
+  trap.Step([&] {
+    if (IsNumberOne(line)) state.PdfCopy = kTrue;
+  });
+  trap.Step([&] { state.PdfFolder = settings.LineInput(); });
+  // The third line is optional: a file without it allows every host.
+  trap.Step([&] {
+    if (hosts && !settings.AtEnd()) *hosts = HostAllowList::Parse(settings.LineInput());
+  });
 }
 
 }  // namespace zarn

@@ -10,6 +10,10 @@
 
 namespace zarn {
 
+class HostAllowList;
+class Trap;
+struct PrintState;
+
 class SettingsReader {
  public:
   SettingsReader() = default;  // an empty file
@@ -29,5 +33,10 @@ class SettingsReader {
 // True when the line is the number 1, compared as a number (" 1", "1.0" and
 // "+1" count; "2", "", "one" do not).
 bool IsNumberOne(const QString& line);
+
+// Reads the lines into the PDF copy switch, the PDF folder and, where hosts is
+// given and the file has a third line, the service hosts; each one a step of
+// the caller's trap.
+void ReadSettingsLines(Trap& trap, SettingsReader& settings, PrintState& state, HostAllowList* hosts);
 
 }  // namespace zarn

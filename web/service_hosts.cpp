@@ -147,4 +147,12 @@ void ReportRefusedHost(const HostGuard& guard, const QString& host) {
   if (guard.dialogs) guard.dialogs->Message(kTitle, text);
 }
 
+bool AskGuarded(const HostGuard& guard, const QString& url, const std::function<void(const HostCheck&)>& ask) {
+  QString refused;
+  if (!guard.allowed.AllowsUrl(url)) refused = UrlHostText(url);
+  else ask(CheckRecordingRefusal(guard.allowed, refused));
+  if (!refused.isEmpty()) ReportRefusedHost(guard, refused);
+  return !refused.isEmpty();
+}
+
 }  // namespace zarn

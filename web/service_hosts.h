@@ -6,6 +6,7 @@
 // trusts. Without a list every host is asked, as the client always has.
 #include <QList>
 #include <QString>
+#include <functional>
 
 #include "platform/web.h"
 
@@ -67,5 +68,10 @@ QString RefusedHostText(const QString& host);
 // Shows the refusal in a message box titled "zarn" and adds it to the run
 // log as a "MESSAGE :" line (either left out when the guard has none).
 void ReportRefusedHost(const HostGuard& guard, const QString& host);
+
+// Runs ask, the request to url, with a check for each of its hops, unless the
+// guard refuses url itself. True when a host was refused, not asked, and the
+// refusal reported.
+bool AskGuarded(const HostGuard& guard, const QString& url, const std::function<void(const HostCheck&)>& ask);
 
 }  // namespace zarn

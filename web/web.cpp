@@ -85,14 +85,12 @@ QString SingleText(float value) {
   return negative ? u'-' + out : out;
 }
 
-QString GetURL(HttpClient& http, QString& address) { return GetURL(http, address, HostGuard{}); }
-
 QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
   Trap trap(Proc::GetURL);
   QString text;
   HttpTimeouts timeouts;
   HttpReply reply;
-  QString refused;
+  bool refused = false;
 
   trap.Step([&] {
     if (!address.contains(QStringLiteral("http"), Qt::CaseSensitive)) address.prepend(QStringLiteral("http://"));
@@ -112,29 +110,21 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
   // host outside the service hosts is never asked, not even by a redirect:
   // the user is told and the reply stays empty.
   trap.Step([&] {
-    refused.clear();
-    if (!hosts.allowed.AllowsUrl(address)) refused = UrlHostText(address);
-    else reply = http.Get(address, timeouts, CheckRecordingRefusal(hosts.allowed, refused));
-    if (!refused.isEmpty()) ReportRefusedHost(hosts, refused);
+    refused = false;
+    refused = AskGuarded(hosts, address, [&](const HostCheck& check) { reply = http.Get(address, timeouts, check); });
   });
   trap.Step([&] {
-    if (refused.isEmpty()) text = BodyText(reply);
+    if (!refused) text = BodyText(reply);
   });
   return text;
-}
-
-int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target) {
-  return DownloadFile(downloader, source, target, HostGuard{});
 }
 
 int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target, const HostGuard& hosts) {
   Trap trap(Proc::DownloadFile);
   int16_t result = 0;
   trap.Step([&] {
-    QString refused;
-    if (!hosts.allowed.AllowsUrl(source)) refused = UrlHostText(source);
-    else result = downloader.Download(source, target, CheckRecordingRefusal(hosts.allowed, refused)) ? -1 : 0;
-    if (!refused.isEmpty()) ReportRefusedHost(hosts, refused);
+    AskGuarded(hosts, source,
+               [&](const HostCheck& check) { result = downloader.Download(source, target, check) ? -1 : 0; });
   });
   return result;
 }

@@ -3,26 +3,25 @@
 #include <QString>
 #include <cstdint>
 
+#include "web/service_hosts.h"
+
 namespace zarn {
 
 class HttpClient;
 class Downloader;
-struct HostGuard;
 
 // Completes the address (scheme, no final "/", "&random=" + number; the caller's
-// variable receives it), sends a GET and returns the reply body as text.
-QString GetURL(HttpClient& http, QString& address);
-// The same, asking only the hosts the guard allows (redirects included): an
-// address of another host is not requested, the refusal is shown and logged
-// through the guard and the reply is empty.
-QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts);
+// variable receives it), sends a GET and returns the reply body as text. Only
+// the hosts the guard allows are asked (redirects included): an address of
+// another host is not requested, the refusal is shown and logged through the
+// guard and the reply is empty.
+QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts = {});
 
-// Downloads source to target; -1 on success, 0 when it failed.
-int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target);
-// The same for the hosts the guard allows: a source (or redirect) on another
-// host is not asked, the refusal is shown and logged, nothing is written and
-// the result is 0.
-int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target, const HostGuard& hosts);
+// Downloads source to target; -1 on success, 0 when it failed. A source (or
+// redirect) on a host the guard does not allow is not asked, the refusal is
+// shown and logged, nothing is written and the result is 0.
+int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target,
+                     const HostGuard& hosts = {});
 
 // The process's classic pseudo-random generator (unseeded: the first value of
 // every run is 0.7055475).
