@@ -1,7 +1,6 @@
 #pragma once
 // Pictures for "DI" and the QR code, loaded with Qt's image readers (BMP, GIF,
 // JPEG, PNG and whatever else the installed image plugins read).
-#include <QDateTime>
 #include <QHash>
 #include <QImage>
 #include <QSizeF>
