@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QPageLayout>
 #include <QPainter>
@@ -11,6 +12,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QBuffer>
+#include <QRawFont>
 #include <QSaveFile>
 #include <QTextLayout>
 #include <algorithm>
@@ -26,6 +28,7 @@
 #endif
 
 #include "errortrap/error.h"
+#include "platform/paint_queue.h"
 #include "platform/pdf_writer_printer.h"
 #include "platform/qt_picture.h"
 
@@ -124,6 +127,87 @@ void KeepFreedMemoryForReuse() {
 #endif
 }
 
+// A font as the script describes it, in twips at the device's resolution.
+// The painting thread makes its own font from it: fonts belong to the thread
+// that resolved them.
+struct FontSpec {
+  QString key, name;
+  double pointSize = 10;
+  bool bold = false, italic = false;
+
+  QFont Make() const {
+    QFont f(name);
+    f.setPointSizeF(pointSize);
+    f.setBold(bold);
+    f.setItalic(italic);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    return f;
+  }
+};
+
+// A text line ready to draw on the painting thread: its glyphs as shaped in
+// the primary font, which that thread finds again by the font's family,
+// style and size. A line with glyphs from fallback fonts, or one that could
+// not be shaped the cached way, has no runs and is drawn from its text.
+struct LineGlyphs {
+  struct Run {
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
+    QGlyphRun::GlyphRunFlags flags;
+  };
+  QString text;
+  std::vector<Run> runs;
+  QString face;       // FaceOf the font the runs come from
+  double ascent = 0;  // of the shaped line, which may hold fallback fonts; 0 unshaped
+};
+
+// A raw font's face and size, by which two threads know they have the same.
+QString FaceOf(const QRawFont& raw) {
+  return QStringLiteral("%1|%2|%3").arg(raw.familyName(), raw.styleName()).arg(raw.pixelSize());
+}
+
+// The document's font for a description, made once on the painting thread.
+PaintQueue::Target::Font& DeviceFont(PaintQueue::Target& t, const FontSpec& spec) {
+  auto it = t.fonts.find(spec.key);
+  if (it == t.fonts.end()) it = t.fonts.insert(spec.key, {spec.Make(), {}, {}});
+  return *it;
+}
+
+// Draws a line with its baseline at the given point.
+void DrawLine(PaintQueue::Target& t, const FontSpec& spec, const LineGlyphs& g, QPointF baseline) {
+  PaintQueue::Target::Font& font = DeviceFont(t, spec);
+  if (!g.runs.empty()) {
+    if (!font.raw.isValid()) {
+      font.raw = QRawFont::fromFont(QFont(font.font, t.painter.device()));
+      font.face = FaceOf(font.raw);
+    }
+    if (font.face == g.face) {
+      QGlyphRun run;
+      run.setRawFont(font.raw);
+      for (const LineGlyphs::Run& r : g.runs) {
+        run.setGlyphIndexes(r.glyphs);
+        run.setPositions(r.positions);
+        run.setFlags(r.flags);
+        t.painter.drawGlyphRun(baseline - QPointF(0, g.ascent), run);
+      }
+      return;
+    }
+  }
+  t.painter.setFont(font.font);
+  t.painter.drawText(baseline, g.text);
+}
+
+// A page's size and orientation: the whole page on the PDF writer, within the
+// printer's own margins on CUPS.
+void ApplyLayout(QPagedPaintDevice& device, bool pdf, const QPageSize& size, QPageLayout::Orientation orientation) {
+  if (pdf) {
+    device.setPageLayout(QPageLayout(size, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+  } else {
+    device.setPageOrientation(orientation);
+    device.setPageSize(size);
+  }
+}
+
 // What a script sets for its text and lines; a printer starts with these.
 struct DrawingSettings {
   QString fontName = QStringLiteral("Arial");
@@ -154,7 +238,11 @@ struct QtPrintSurface::Device : DrawingSettings {
   std::unique_ptr<QPdfWriter> metricsWriter;
   std::unique_ptr<QSaveFile> file;
   std::unique_ptr<QPdfWriter> writer;
-  std::unique_ptr<QPainter> painter;
+  // The open document's painting: on a thread of its own for the PDF writer,
+  // which nothing else measures with.
+  PaintQueue queue;
+  std::optional<QPen> pen;      // the document's, as last handed on
+  std::optional<QBrush> brush;
   PdfDocumentTarget target;
   int pendingBreaks = 0;
 
@@ -163,11 +251,14 @@ struct QtPrintSurface::Device : DrawingSettings {
   // Fonts used on this printer so far, so switching back and forth (bold
   // labels, plain values) does not rebuild them.
   struct FontEntry {
+    FontSpec spec;
     QFont font;
     QFontMetricsF metrics;
+    QRawFont primary{};  // the font's own face at the device's size, once text is drawn
+    QString face;        // FaceOf(primary)
   };
   std::map<QString, FontEntry> fonts;
-  const FontEntry* fontEntry = nullptr;
+  FontEntry* fontEntry = nullptr;
 
   // Text lines shaped once in a font: the engine measures a text and then
   // prints it, and templates print the same labels on every page, so shaping
@@ -178,6 +269,7 @@ struct QtPrintSurface::Device : DrawingSettings {
     std::unique_ptr<QTextLayout> layout;  // one line, laid out and kept shaped
     double width = 0;                     // QFontMetricsF::horizontalAdvance of the line
     double ascent = 0;                    // of the line, which may hold fallback fonts
+    std::shared_ptr<const LineGlyphs> glyphs;  // once the line is drawn
   };
   struct ShapedKey {
     const FontEntry* font;
@@ -220,16 +312,13 @@ struct QtPrintSurface::Device : DrawingSettings {
       const QString key = QStringLiteral("%1|%2|%3|%4").arg(fontName).arg(fontSize).arg(bold).arg(italic);
       auto it = fonts.find(key);
       if (it == fonts.end()) {
-        QFont f(fontName);
-        f.setPointSizeF(fontSize * kTwipsPerInch / Dpi());
-        f.setBold(bold);
-        f.setItalic(italic);
-        f.setHintingPreference(QFont::PreferNoHinting);
+        const FontSpec spec{key, fontName, fontSize * kTwipsPerInch / Dpi(), bold, italic};
+        const QFont f = spec.Make();
         if (fonts.size() >= 64) {
           ClearShaped();
           fonts.clear();
         }
-        it = fonts.emplace(key, FontEntry{f, QFontMetricsF(f, &MetricsDevice())}).first;
+        it = fonts.emplace(key, FontEntry{spec, f, QFontMetricsF(f, &MetricsDevice()), {}, {}}).first;
       }
       font = it->second.font;
       fontEntry = &it->second;
@@ -245,7 +334,7 @@ struct QtPrintSurface::Device : DrawingSettings {
 
   // The line shaped in the current font (call Metrics() first); the line must
   // be Shapeable.
-  const Shaped& Shape(const QString& line) {
+  Shaped& Shape(const QString& line) {
     ShapedKey key{fontEntry, line};
     if (auto hit = shaped.find(key); hit != shaped.end()) {
       shapedOrder.splice(shapedOrder.begin(), shapedOrder, hit->second);
@@ -277,17 +366,35 @@ struct QtPrintSurface::Device : DrawingSettings {
     return shapedOrder.front().second;
   }
 
-  QPageLayout Layout() const {
-    return QPageLayout(pageSize, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-  }
-
-  void ApplyLayout() {
-    if (pdf) {
-      writer->setPageLayout(Layout());
-    } else {
-      printer->setPageOrientation(orientation);
-      printer->setPageSize(pageSize);
+  // The glyphs of a text line for the painting thread, from its shaping in the
+  // current font (call Metrics() first); text without a cached shape is drawn
+  // from its characters.
+  std::shared_ptr<const LineGlyphs> Glyphs(const QString& line) {
+    if (!Shapeable(line)) {
+      auto g = std::make_shared<LineGlyphs>();
+      g->text = QString(line.constData(), line.size());
+      return g;
     }
+    Shaped& s = Shape(line);
+    if (s.glyphs) return s.glyphs;
+    auto g = std::make_shared<LineGlyphs>();
+    g->text = QString(line.constData(), line.size());
+    g->ascent = s.ascent;
+    FontEntry& entry = *fontEntry;
+    if (!entry.primary.isValid()) {
+      entry.primary = QRawFont::fromFont(QFont(entry.font, &MetricsDevice()));
+      entry.face = FaceOf(entry.primary);
+    }
+    const QList<QGlyphRun> runs = s.layout->lineAt(0).glyphRuns();
+    const bool primaryOnly = std::all_of(runs.begin(), runs.end(), [&](const QGlyphRun& r) {
+      return r.rawFont() == entry.primary;
+    });
+    if (primaryOnly && entry.primary.isValid()) {
+      for (const QGlyphRun& r : runs) g->runs.push_back({r.glyphIndexes(), r.positions(), r.flags()});
+      g->face = entry.face;
+    }
+    s.glyphs = g;
+    return g;
   }
 
   QPagedPaintDevice& Paged() {
@@ -312,9 +419,10 @@ struct QtPrintSurface::Device : DrawingSettings {
       Printer().setCopyCount(std::max(1, copies));
       printer->setDocName(QStringLiteral("zarn"));
     }
-    ApplyLayout();
-    painter = std::make_unique<QPainter>();
+    ApplyLayout(Paged(), pdf, pageSize, orientation);
+    auto painter = std::make_unique<QPainter>();
     if (!painter->begin(&Paged())) {
+      painter.reset();
       Discard();
       if (pdf) Raise(RuntimeError::PathFileAccess);
       RaisePrinterError();
@@ -322,26 +430,53 @@ struct QtPrintSurface::Device : DrawingSettings {
     if (pdf) pdfWriter.DocumentStarted();
     const double scale = Dpi() / kTwipsPerInch;
     painter->setWorldTransform(QTransform::fromScale(scale, scale));
+    queue.Begin(std::move(painter), pdf);
+    pen.reset();
+    brush.reset();
     pendingBreaks = 0;
   }
 
   // Drops a document that cannot be completed; its file never replaces anything.
   void Discard() {
-    painter.reset();
+    if (queue.Active()) queue.Abandon();
     writer.reset();
     file.reset();  // an uncommitted QSaveFile removes its temporary file
   }
 
-  QPainter& Page(PdfWriterPrinter& pdfWriter) {
-    if (!painter) {
+  // Starts the document, or the pages broken since the last output.
+  void Open(PdfWriterPrinter& pdfWriter) {
+    if (!queue.Active()) {
       Begin(pdfWriter);
     } else {
-      for (; pendingBreaks > 0; --pendingBreaks) {
-        ApplyLayout();
-        if (!Paged().newPage()) RaisePrinterError();
-      }
+      for (; pendingBreaks > 0; --pendingBreaks) NewPage(true);
     }
-    return *painter;
+  }
+
+  // The pen, and the brush, of the drawing that follows. Only changes are
+  // handed on: the painting thread then compares nothing.
+  void Use(const QPen& p, const QBrush* b = nullptr) {
+    if (pen != p) {
+      pen = p;
+      queue.Post([p](PaintQueue::Target& t) {
+        t.painter.setPen(p);
+        return true;
+      });
+    }
+    if (b && brush != *b) {
+      brush = *b;
+      queue.Post([b = *b](PaintQueue::Target& t) {
+        t.painter.setBrush(b);
+        return true;
+      });
+    }
+  }
+
+  // The next page, in the page settings of now when apply is set.
+  void NewPage(bool apply) {
+    queue.Post([device = &Paged(), apply, pdf = pdf, size = pageSize, o = orientation](PaintQueue::Target&) {
+      if (apply) ApplyLayout(*device, pdf, size, o);
+      return device->newPage();
+    });
   }
 
   double PenWidth() { return std::max<int16_t>(1, drawWidth) * TwipsPerDot(); }
@@ -397,7 +532,7 @@ void QtPrintSurface::Init(const QStringList& cupsPrinters, const QString& defaul
 QtPrintSurface::~QtPrintSurface() {
   // Pending output is sent, as when the program ends with a job open.
   for (int i = 0; i < Count(); ++i) {
-    if (!devices_[i]->painter) continue;
+    if (!devices_[i]->queue.Active()) continue;
     current_ = i;
     try {
       EndDoc();
@@ -410,7 +545,7 @@ QtPrintSurface::~QtPrintSurface() {
 void QtPrintSurface::FinishAll() {
   const int was = current_;
   for (int i = 0; i < Count(); ++i) {
-    if (i == was || !devices_[i]->painter) continue;
+    if (i == was || !devices_[i]->queue.Active()) continue;
     current_ = i;
     try {
       EndDoc();
@@ -453,22 +588,18 @@ int32_t QtPrintSurface::DeviceContext() const { return Cur().dc; }
 void QtPrintSurface::Print(const QString& text) {
   Device& d = Cur();
   const QFontMetricsF& m = d.Metrics();
-  QPainter& p = d.Page(pdfWriter_);
-  p.setPen(ColourOf(d.foreColor));
+  d.Open(pdfWriter_);
+  d.Use(QPen(ColourOf(d.foreColor)));
   double x = d.x, y = d.y;
-  bool fontSet = false;
   ForEachTextLine(text, [&](const QString& line) {
-    const QPointF baseline(x, y + m.ascent());
-    if (!line.isEmpty() && Shapeable(line)) {
-      // The line draws its items as drawText does, from its own baseline;
-      // the sums are exact, as all metrics are multiples of 1/64.
-      const Device::Shaped& s = d.Shape(line);
-      const QTextLine textLine = s.layout->lineAt(0);
-      if (textLine.isValid()) textLine.draw(&p, baseline - QPointF(0, s.ascent));
-    } else if (!line.isEmpty()) {
-      if (!fontSet) p.setFont(d.font);
-      fontSet = true;
-      p.drawText(baseline, line);
+    if (!line.isEmpty()) {
+      // A shaped line draws from its own baseline, as drawText does; the sums
+      // are exact, as all metrics are multiples of 1/64.
+      d.queue.Post([spec = d.fontEntry->spec, g = d.Glyphs(line), baseline = QPointF(x, y + m.ascent())](
+                       PaintQueue::Target& t) {
+        DrawLine(t, spec, *g, baseline);
+        return true;
+      });
     }
     x = 0;
     y += m.lineSpacing();
@@ -522,33 +653,41 @@ void QtPrintSurface::SetFillColor(uint32_t colour) { Cur().fillColor = colour; }
 
 void QtPrintSurface::Line(float x1, float y1, float x2, float y2, uint32_t colour, LineKind kind) {
   Device& d = Cur();
-  QPainter& p = d.Page(pdfWriter_);
+  QPen pen = d.Pen(colour);
+  d.Open(pdfWriter_);
   if (kind == LineKind::Segment) {
-    QPen pen = d.Pen(colour);
-    p.setPen(pen);
-    p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
+    d.Use(pen);
+    d.queue.Post([line = QLineF(x1, y1, x2, y2)](PaintQueue::Target& t) {
+      t.painter.drawLine(line);
+      return true;
+    });
     return;
   }
-  QPen pen = d.Pen(colour);
   pen.setJoinStyle(Qt::MiterJoin);
-  p.setPen(pen);
-  p.setBrush(kind == LineKind::FilledBox ? QBrush(ColourOf(colour)) : d.FillBrush());
+  const QBrush brush = kind == LineKind::FilledBox ? QBrush(ColourOf(colour)) : d.FillBrush();
   const double in = d.Inset();
-  p.drawRect(QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized().adjusted(in, in, -in, -in));
+  d.Use(pen, &brush);
+  d.queue.Post([box = QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized().adjusted(in, in, -in, -in)](
+                   PaintQueue::Target& t) {
+    t.painter.drawRect(box);
+    return true;
+  });
 }
 
 void QtPrintSurface::Circle(float x, float y, float radius, uint32_t colour) {
   Device& d = Cur();
-  QPainter& p = d.Page(pdfWriter_);
-  p.setPen(d.Pen(colour));
-  p.setBrush(d.FillBrush());
   const double r = std::max(0.0, std::abs(radius) - d.Inset());
-  p.drawEllipse(QPointF(x, y), r, r);
+  d.Open(pdfWriter_);
+  const QBrush brush = d.FillBrush();
+  d.Use(d.Pen(colour), &brush);
+  d.queue.Post([centre = QPointF(x, y), r](PaintQueue::Target& t) {
+    t.painter.drawEllipse(centre, r, r);
+    return true;
+  });
 }
 
 void QtPrintSurface::Arc(float x, float y, float radius, uint32_t colour, float start, float end) {
   Device& d = Cur();
-  QPainter& p = d.Page(pdfWriter_);
   // A negative angle also draws the radius to that end, as the classic Circle does.
   const double a = std::fmod(std::abs(double(start)), 2 * kPi) * 180 / kPi;
   const double b = std::fmod(std::abs(double(end)), 2 * kPi) * 180 / kPi;
@@ -565,9 +704,13 @@ void QtPrintSurface::Arc(float x, float y, float radius, uint32_t colour, float 
   }
   path.arcTo(box, a, span);
   if (end < 0) path.lineTo(x, y);
-  p.setPen(d.Pen(colour));
-  p.setBrush(Qt::NoBrush);
-  p.drawPath(path);
+  d.Open(pdfWriter_);
+  const QBrush none(Qt::NoBrush);
+  d.Use(d.Pen(colour), &none);
+  d.queue.Post([path](PaintQueue::Target& t) {
+    t.painter.drawPath(path);
+    return true;
+  });
 }
 
 namespace {
@@ -586,14 +729,19 @@ void QtPrintSurface::PaintPicture(const Picture& picture, float x, float y) {
 
 void QtPrintSurface::PaintPicture(const Picture& picture, float x, float y, float width, float height) {
   const QtPicture& pic = AsQtPicture(picture);
-  QPainter& p = Cur().Page(pdfWriter_);
-  p.setRenderHint(QPainter::LosslessImageRendering, !pic.lossy());
-  p.drawImage(QRectF(x, y, width, height), pic.image());
+  Device& d = Cur();
+  d.Open(pdfWriter_);
+  d.queue.Post([image = pic.image(), lossless = !pic.lossy(), box = QRectF(x, y, width, height)](
+                   PaintQueue::Target& t) {
+    t.painter.setRenderHint(QPainter::LosslessImageRendering, lossless);
+    t.painter.drawImage(box, image);
+    return true;
+  });
 }
 
 void QtPrintSurface::NewPage() {
   Device& d = Cur();
-  if (d.painter) ++d.pendingBreaks;
+  if (d.queue.Active()) ++d.pendingBreaks;
   d.x = 0;
   d.y = 0;
 }
@@ -602,13 +750,11 @@ void QtPrintSurface::EndDoc() {
   Device& d = Cur();
   d.x = 0;
   d.y = 0;
-  if (!d.painter) return;
+  if (!d.queue.Active()) return;
   // Page breaks not followed by output: all but the last leave blank pages.
-  for (; d.pendingBreaks > 1; --d.pendingBreaks)
-    if (!d.Paged().newPage()) RaisePrinterError();
+  for (; d.pendingBreaks > 1; --d.pendingBreaks) d.NewPage(false);
   d.pendingBreaks = 0;
-  const bool ended = d.painter->end();
-  d.painter.reset();
+  const bool ended = d.queue.End();
   if (!d.pdf) {
     if (!ended) RaisePrinterError();
     return;

@@ -24,6 +24,12 @@
 // none either. Copies apply to the next document on a CUPS printer; the PDF
 // writer writes one copy.
 //
+// On the PDF writer, the drawing of a document is handed to a painting
+// thread (PaintQueue), so Qt's PDF engine writes one page while the engine
+// measures and shapes the next. Text goes there as the glyphs this side
+// shaped; lines with glyphs from fallback fonts go as text. Errors of the
+// painting show at EndDoc, where the file is completed.
+//
 // Classic behaviour kept: DrawWidth is in device dots (values below 1 draw one
 // dot wide); dashed and dotted styles (1 to 4) draw solid when DrawWidth is
 // more than 1; style 6 keeps the line of boxes and circles inside their

@@ -4,9 +4,14 @@
 // template: 0 the text-heavy letter, 1 the invoice of text, rules and boxes.
 #include <benchmark/benchmark.h>
 
+#include <QBuffer>
 #include <QFileInfo>
+#include <QGlyphRun>
 #include <QGuiApplication>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QTemporaryDir>
+#include <QTextLayout>
 
 #include "bench/pdf/repeat_script.h"
 #include "engine/parse_print.h"
@@ -63,6 +68,47 @@ BENCHMARK(BM_RepeatIntoPdf)
     ->ArgsProduct({{1000, 10000}, {0, 1}})
     ->ArgNames({"records", "invoice"})
     ->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The ceiling of any mail merge through Qt's PDF engine: the letter's pages
+// with their text shaped beforehand, drawn glyph run by glyph run on one
+// QPdfWriter, with nothing else to do. The painting thread of the real
+// surface does this and a little more.
+void BM_QtPdfEngineAlone(benchmark::State& state) {
+  const int pages = static_cast<int>(state.range(0));
+  QTemporaryDir base;
+  QBuffer metricsBuffer;
+  QPdfWriter metrics(&metricsBuffer);
+  metrics.setResolution(600);
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSizeF(10 * 1440.0 / 600);
+  font.setHintingPreference(QFont::PreferNoHinting);
+  std::vector<std::pair<QPointF, QList<QGlyphRun>>> lines;
+  for (int i = 0; i < 37; ++i) {
+    const QString text = bench::TextLine(i).section(u'|', 3, 3)
+                             .replace("#NAME#", "Name 123").replace("#CITY#", "City 45")
+                             .replace("#AMOUNT#", "369.23").replace("#ID#", "R123");
+    QTextLayout layout(text, font, &metrics);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    lines.emplace_back(QPointF(1000, 1000 + i * 360), line.glyphRuns());
+  }
+  for (auto _ : state) {
+    QPdfWriter writer(base.filePath("alone.pdf"));
+    writer.setResolution(600);
+    QPainter painter(&writer);
+    painter.setWorldTransform(QTransform::fromScale(600 / 1440.0, 600 / 1440.0));
+    for (int page = 0; page < pages; ++page) {
+      if (page > 0) writer.newPage();
+      for (const auto& [at, runs] : lines)
+        for (const QGlyphRun& run : runs) painter.drawGlyphRun(at, run);
+      painter.drawLine(QLineF(1000, 15000, 10000, 15000));
+    }
+    painter.end();
+  }
+  state.SetItemsProcessed(state.iterations() * pages);
+}
+BENCHMARK(BM_QtPdfEngineAlone)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace zarn
