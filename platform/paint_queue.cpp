@@ -40,13 +40,14 @@ void PaintQueue::Begin(std::unique_ptr<QPainter> painter, bool threaded) {
   }
 }
 
-void PaintQueue::Post(Work work) {
+bool PaintQueue::Post(Work work) {
   if (!threaded_) {
     Run(work);
-    return;
+    return ok_;
   }
   pending_.push_back(std::move(work));
   if (pending_.size() >= kBatchWork) Submit(false, true);
+  return true;
 }
 
 bool PaintQueue::End() { return Finish(true); }

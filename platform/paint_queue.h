@@ -16,6 +16,7 @@
 #include <QRawFont>
 #include <QString>
 #include <QThread>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -30,14 +31,16 @@ class PaintQueue {
   // What work paints on, and keeps for the rest of the document.
   struct Target {
     QPainter& painter;
-    // Fonts made on the painting thread, by the key of their description;
-    // face names the raw font's face and size, once it is made.
+    // Fonts made on the painting thread, by the caller's number for them:
+    // face is the face the caller shaped with, raw this thread's own face
+    // once it is resolved, and sameFace whether the two agree.
     struct Font {
       QFont font;
-      QRawFont raw;
       QString face;
+      QRawFont raw{};
+      bool sameFace = false;
     };
-    QHash<QString, Font> fonts;
+    QHash<int, Font> fonts;
   };
   // Returns false when the document can no longer be completed: the rest of
   // its work is then skipped and End reports the failure.
@@ -55,8 +58,10 @@ class PaintQueue {
   void Begin(std::unique_ptr<QPainter> painter, bool threaded);
   // True from Begin until End or Abandon.
   bool Active() const { return active_; }
-  // Runs after all work posted before it.
-  void Post(Work work);
+  // Runs after all work posted before it. When work runs at once, returns
+  // whether the document still stands after it; on the thread, failures show
+  // at End, and this returns true.
+  bool Post(Work work);
   // Runs what is posted, ends the painter, and returns whether all of the
   // work and the end succeeded.
   bool End();
@@ -93,7 +98,7 @@ class PaintQueue {
   std::vector<std::vector<Work>> painted_;
   bool busy_ = false;          // the thread is painting a batch
   bool callerWaits_ = false, threadWaits_ = false;
-  bool ok_ = true;             // of the document: no work failed
+  std::atomic<bool> ok_{true};  // of the document: no work failed
   bool stopping_ = false;
 };
 

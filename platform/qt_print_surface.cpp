@@ -14,6 +14,7 @@
 #include <QBuffer>
 #include <QRawFont>
 #include <QSaveFile>
+#include <QSet>
 #include <QTextLayout>
 #include <algorithm>
 #include <array>
@@ -131,7 +132,7 @@ void KeepFreedMemoryForReuse() {
 // The painting thread makes its own font from it: fonts belong to the thread
 // that resolved them.
 struct FontSpec {
-  QString key, name;
+  QString name;
   double pointSize = 10;
   bool bold = false, italic = false;
 
@@ -146,9 +147,9 @@ struct FontSpec {
 };
 
 // A text line ready to draw on the painting thread: its glyphs as shaped in
-// the primary font, which that thread finds again by the font's family,
-// style and size. A line with glyphs from fallback fonts, or one that could
-// not be shaped the cached way, has no runs and is drawn from its text.
+// the primary font of its font. A line with glyphs from fallback fonts, or one
+// that could not be shaped the cached way, has no runs and is drawn from its
+// text.
 struct LineGlyphs {
   struct Run {
     QList<quint32> glyphs;
@@ -157,7 +158,6 @@ struct LineGlyphs {
   };
   QString text;
   std::vector<Run> runs;
-  QString face;       // FaceOf the font the runs come from
   double ascent = 0;  // of the shaped line, which may hold fallback fonts; 0 unshaped
 };
 
@@ -166,24 +166,18 @@ QString FaceOf(const QRawFont& raw) {
   return QStringLiteral("%1|%2|%3").arg(raw.familyName(), raw.styleName()).arg(raw.pixelSize());
 }
 
-// The document's font for a description, made once on the painting thread.
-PaintQueue::Target::Font& DeviceFont(PaintQueue::Target& t, const FontSpec& spec) {
-  auto it = t.fonts.find(spec.key);
-  if (it == t.fonts.end()) it = t.fonts.insert(spec.key, {spec.Make(), {}, {}});
-  return *it;
-}
-
-// Draws a line with its baseline at the given point.
-void DrawLine(PaintQueue::Target& t, const FontSpec& spec, const LineGlyphs& g, QPointF baseline) {
-  PaintQueue::Target::Font& font = DeviceFont(t, spec);
+// Draws a line in the document's font number font, its baseline at the given point.
+void DrawLine(PaintQueue::Target& t, int font, const LineGlyphs& g, QPointF baseline) {
+  PaintQueue::Target::Font& f = t.fonts[font];
   if (!g.runs.empty()) {
-    if (!font.raw.isValid()) {
-      font.raw = QRawFont::fromFont(QFont(font.font, t.painter.device()));
-      font.face = FaceOf(font.raw);
+    if (!f.raw.isValid()) {
+      // Glyph numbers only carry over when this thread resolves the same face.
+      f.raw = QRawFont::fromFont(QFont(f.font, t.painter.device()));
+      f.sameFace = FaceOf(f.raw) == f.face;
     }
-    if (font.face == g.face) {
+    if (f.sameFace) {
       QGlyphRun run;
-      run.setRawFont(font.raw);
+      run.setRawFont(f.raw);
       for (const LineGlyphs::Run& r : g.runs) {
         run.setGlyphIndexes(r.glyphs);
         run.setPositions(r.positions);
@@ -193,7 +187,7 @@ void DrawLine(PaintQueue::Target& t, const FontSpec& spec, const LineGlyphs& g, 
       return;
     }
   }
-  t.painter.setFont(font.font);
+  t.painter.setFont(f.font);
   t.painter.drawText(baseline, g.text);
 }
 
@@ -251,6 +245,7 @@ struct QtPrintSurface::Device : DrawingSettings {
   // Fonts used on this printer so far, so switching back and forth (bold
   // labels, plain values) does not rebuild them.
   struct FontEntry {
+    int id;  // never reused on this printer
     FontSpec spec;
     QFont font;
     QFontMetricsF metrics;
@@ -259,6 +254,8 @@ struct QtPrintSurface::Device : DrawingSettings {
   };
   std::map<QString, FontEntry> fonts;
   FontEntry* fontEntry = nullptr;
+  int fontIds = 0;
+  QSet<int> documentFonts;  // the fonts the painting side knows in the open document
 
   // Text lines shaped once in a font: the engine measures a text and then
   // prints it, and templates print the same labels on every page, so shaping
@@ -312,13 +309,13 @@ struct QtPrintSurface::Device : DrawingSettings {
       const QString key = QStringLiteral("%1|%2|%3|%4").arg(fontName).arg(fontSize).arg(bold).arg(italic);
       auto it = fonts.find(key);
       if (it == fonts.end()) {
-        const FontSpec spec{key, fontName, fontSize * kTwipsPerInch / Dpi(), bold, italic};
+        const FontSpec spec{fontName, fontSize * kTwipsPerInch / Dpi(), bold, italic};
         const QFont f = spec.Make();
         if (fonts.size() >= 64) {
           ClearShaped();
           fonts.clear();
         }
-        it = fonts.emplace(key, FontEntry{spec, f, QFontMetricsF(f, &MetricsDevice()), {}, {}}).first;
+        it = fonts.emplace(key, FontEntry{fontIds++, spec, f, QFontMetricsF(f, &MetricsDevice()), {}, {}}).first;
       }
       font = it->second.font;
       fontEntry = &it->second;
@@ -366,6 +363,31 @@ struct QtPrintSurface::Device : DrawingSettings {
     return shapedOrder.front().second;
   }
 
+  // The current font with its primary face resolved (call Metrics() first).
+  const FontEntry& Primary() {
+    FontEntry& entry = *fontEntry;
+    if (!entry.primary.isValid()) {
+      entry.primary = QRawFont::fromFont(QFont(entry.font, &MetricsDevice()));
+      entry.face = FaceOf(entry.primary);
+    }
+    return entry;
+  }
+
+  // The current font's number in the open document (call Metrics() and
+  // Open() first); the painting side makes its own font from the description
+  // the first time, as fonts belong to the thread that resolved them.
+  int DocumentFont() {
+    const FontEntry& entry = Primary();
+    if (!documentFonts.contains(entry.id)) {
+      documentFonts.insert(entry.id);
+      queue.Post([id = entry.id, spec = entry.spec, face = entry.face](PaintQueue::Target& t) {
+        t.fonts.insert(id, {spec.Make(), face});
+        return true;
+      });
+    }
+    return entry.id;
+  }
+
   // The glyphs of a text line for the painting thread, from its shaping in the
   // current font (call Metrics() first); text without a cached shape is drawn
   // from its characters.
@@ -380,18 +402,13 @@ struct QtPrintSurface::Device : DrawingSettings {
     auto g = std::make_shared<LineGlyphs>();
     g->text = QString(line.constData(), line.size());
     g->ascent = s.ascent;
-    FontEntry& entry = *fontEntry;
-    if (!entry.primary.isValid()) {
-      entry.primary = QRawFont::fromFont(QFont(entry.font, &MetricsDevice()));
-      entry.face = FaceOf(entry.primary);
-    }
+    const FontEntry& entry = Primary();
     const QList<QGlyphRun> runs = s.layout->lineAt(0).glyphRuns();
     const bool primaryOnly = std::all_of(runs.begin(), runs.end(), [&](const QGlyphRun& r) {
       return r.rawFont() == entry.primary;
     });
     if (primaryOnly && entry.primary.isValid()) {
       for (const QGlyphRun& r : runs) g->runs.push_back({r.glyphIndexes(), r.positions(), r.flags()});
-      g->face = entry.face;
     }
     s.glyphs = g;
     return g;
@@ -431,6 +448,7 @@ struct QtPrintSurface::Device : DrawingSettings {
     const double scale = Dpi() / kTwipsPerInch;
     painter->setWorldTransform(QTransform::fromScale(scale, scale));
     queue.Begin(std::move(painter), pdf);
+    documentFonts.clear();
     pen.reset();
     brush.reset();
     pendingBreaks = 0;
@@ -473,10 +491,12 @@ struct QtPrintSurface::Device : DrawingSettings {
 
   // The next page, in the page settings of now when apply is set.
   void NewPage(bool apply) {
-    queue.Post([device = &Paged(), apply, pdf = pdf, size = pageSize, o = orientation](PaintQueue::Target&) {
+    const bool ok = queue.Post([device = &Paged(), apply, pdf = pdf, size = pageSize, o = orientation](
+                                   PaintQueue::Target&) {
       if (apply) ApplyLayout(*device, pdf, size, o);
       return device->newPage();
     });
+    if (!ok) RaisePrinterError();
   }
 
   double PenWidth() { return std::max<int16_t>(1, drawWidth) * TwipsPerDot(); }
@@ -590,14 +610,14 @@ void QtPrintSurface::Print(const QString& text) {
   const QFontMetricsF& m = d.Metrics();
   d.Open(pdfWriter_);
   d.Use(QPen(ColourOf(d.foreColor)));
+  const int font = d.DocumentFont();
   double x = d.x, y = d.y;
   ForEachTextLine(text, [&](const QString& line) {
     if (!line.isEmpty()) {
       // A shaped line draws from its own baseline, as drawText does; the sums
       // are exact, as all metrics are multiples of 1/64.
-      d.queue.Post([spec = d.fontEntry->spec, g = d.Glyphs(line), baseline = QPointF(x, y + m.ascent())](
-                       PaintQueue::Target& t) {
-        DrawLine(t, spec, *g, baseline);
+      d.queue.Post([font, g = d.Glyphs(line), baseline = QPointF(x, y + m.ascent())](PaintQueue::Target& t) {
+        DrawLine(t, font, *g, baseline);
         return true;
       });
     }
