@@ -131,7 +131,7 @@ void KeepFreedMemoryForReuse() {
 // A font as the script describes it, in twips at the device's resolution.
 // The painting thread makes its own font from it: fonts belong to the thread
 // that resolved them.
-struct FontSpec {
+struct FontDescription {
   QString name;
   double pointSize = 10;
   bool bold = false, italic = false;
@@ -246,7 +246,7 @@ struct QtPrintSurface::Device : DrawingSettings {
   // labels, plain values) does not rebuild them.
   struct FontEntry {
     int id;  // never reused on this printer
-    FontSpec spec;
+    FontDescription description;
     QFont font;
     QFontMetricsF metrics;
     QRawFont primary{};  // the font's own face at the device's size, once text is drawn
@@ -309,13 +309,13 @@ struct QtPrintSurface::Device : DrawingSettings {
       const QString key = QStringLiteral("%1|%2|%3|%4").arg(fontName).arg(fontSize).arg(bold).arg(italic);
       auto it = fonts.find(key);
       if (it == fonts.end()) {
-        const FontSpec spec{fontName, fontSize * kTwipsPerInch / Dpi(), bold, italic};
-        const QFont f = spec.Make();
+        const FontDescription description{fontName, fontSize * kTwipsPerInch / Dpi(), bold, italic};
+        const QFont f = description.Make();
         if (fonts.size() >= 64) {
           ClearShaped();
           fonts.clear();
         }
-        it = fonts.emplace(key, FontEntry{fontIds++, spec, f, QFontMetricsF(f, &MetricsDevice()), {}, {}}).first;
+        it = fonts.emplace(key, FontEntry{fontIds++, description, f, QFontMetricsF(f, &MetricsDevice()), {}, {}}).first;
       }
       font = it->second.font;
       fontEntry = &it->second;
@@ -380,8 +380,8 @@ struct QtPrintSurface::Device : DrawingSettings {
     const FontEntry& entry = Primary();
     if (!documentFonts.contains(entry.id)) {
       documentFonts.insert(entry.id);
-      queue.Post([id = entry.id, spec = entry.spec, face = entry.face](PaintQueue::Target& t) {
-        t.fonts.insert(id, {spec.Make(), face});
+      queue.Post([id = entry.id, description = entry.description, face = entry.face](PaintQueue::Target& t) {
+        t.fonts.insert(id, {description.Make(), face});
         return true;
       });
     }
