@@ -310,7 +310,9 @@ struct QtPrintSurface::Device : DrawingSettings {
       auto it = fonts.find(key);
       if (it == fonts.end()) {
         const FontDescription description{fontName, fontSize * kTwipsPerInch / Dpi(), bold, italic};
-        const QFont f = description.Make();
+        // Resolved for the device once: a layout then shares this font's
+        // engine instead of looking it up in the font database every time.
+        const QFont f(description.Make(), &MetricsDevice());
         if (fonts.size() >= 64) {
           ClearShaped();
           fonts.clear();
