@@ -46,7 +46,7 @@ constexpr uint32_t kUnknown = 0xFFFFFFFFu;
 
 bool g_installed = false;
 char* g_altStack = nullptr;
-uintptr_t g_stackLow = 0;  // lowest address of the main thread's stack
+thread_local uintptr_t g_stackLow = 0;  // lowest address of this thread's stack, once known
 
 constexpr std::array kGuardedSignals{SIGSEGV, SIGFPE, SIGILL, SIGBUS, SIGTRAP, SIGINT};
 
@@ -80,6 +80,28 @@ void FindStackLimit() {
   pthread_attr_destroy(&attr);
 }
 }  // namespace
+
+ZarnError MachineException(uint32_t code) {
+  return ZarnError(static_cast<int32_t>(RuntimeError::MachineException), QStringLiteral("zarn"),
+                   ExceptionText(code));
+}
+
+ThreadGuard::ThreadGuard() : stack_(new char[64 * 1024 + SIGSTKSZ]) {
+  stack_t ss{};
+  ss.ss_sp = stack_.get();
+  ss.ss_size = 64 * 1024 + SIGSTKSZ;
+  sigaltstack(&ss, &oldStack_);
+  FindStackLimit();
+  sigset_t interrupt;
+  sigemptyset(&interrupt);
+  sigaddset(&interrupt, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &interrupt, &oldMask_);
+}
+
+ThreadGuard::~ThreadGuard() {
+  pthread_sigmask(SIG_SETMASK, &oldMask_, nullptr);
+  sigaltstack(&oldStack_, nullptr);
+}
 
 QString ExceptionText(uint32_t code) {
   for (const auto& row : kExceptionTexts)

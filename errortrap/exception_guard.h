@@ -4,8 +4,13 @@
 // classic exception text, reported by the trap of the step that was running.
 // Signals arrive on an alternate stack, so a stack overflow is caught too.
 #include <QString>
+#include <csetjmp>
 #include <csignal>
 #include <cstdint>
+#include <memory>
+
+#include "errortrap/error.h"
+#include "errortrap/trap.h"
 
 namespace zarn {
 
@@ -15,6 +20,45 @@ QString ExceptionText(uint32_t code);
 
 // The exception code that a Linux signal stands for.
 uint32_t ExceptionCodeForSignal(int signo, int si_code, bool stackOverflow);
+
+// The error a machine exception becomes: 65535 with the exception's text.
+ZarnError MachineException(uint32_t code);
+
+// The guard on a worker thread of the program's own, which has no trap and
+// no dialog: a fault there would otherwise end the process without a line in
+// the error log. Make one at the start of the thread; Run then stops the work
+// at a fault and returns its exception code, for the thread that waits on
+// the work to raise through its own trap. Ctrl+C is left to the other
+// threads while the guard stands.
+class ThreadGuard {
+ public:
+  ThreadGuard();   // an alternate signal stack of the thread's own, SIGINT blocked
+  ~ThreadGuard();  // the thread's earlier signal stack and mask again
+  ThreadGuard(const ThreadGuard&) = delete;
+  ThreadGuard& operator=(const ThreadGuard&) = delete;
+
+  // Runs work; returns 0, or the code of the machine exception that stopped it
+  // (the work is then left where it faulted: what it held is not released).
+  template <typename F>
+  uint32_t Run(F&& work) {
+    GuardFrame frame;
+    frame.outer = CurrentGuardFrame();
+    CurrentGuardFrame() = &frame;
+    uint32_t code = 0;
+    if (sigsetjmp(frame.env, 0) == 0) {
+      std::forward<F>(work)();
+    } else {
+      code = frame.code;
+    }
+    CurrentGuardFrame() = frame.outer;
+    return code;
+  }
+
+ private:
+  std::unique_ptr<char[]> stack_;
+  stack_t oldStack_{};
+  sigset_t oldMask_{};
+};
 
 // Installs the guard once per process (later calls do nothing).
 void vbwInitializeProtector();

@@ -37,10 +37,7 @@ QString ErrorMessage(const TrapReport& r) {
          QStringLiteral("\r\nLine ") + QString::number(r.line);
 }
 
-ZarnError Trap::MachineError(unsigned int code) {
-  return ZarnError(static_cast<int32_t>(RuntimeError::MachineException), QStringLiteral("zarn"),
-                   ExceptionText(code));
-}
+ZarnError Trap::MachineError(unsigned int code) { return MachineException(code); }
 
 Trap::Outcome Trap::Handle(const ZarnError& error) {
   TrapHost* host = g_host;

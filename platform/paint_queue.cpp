@@ -2,6 +2,8 @@
 
 #include <QThread>
 
+#include "errortrap/exception_guard.h"
+
 namespace zarn {
 
 namespace {
@@ -34,6 +36,7 @@ void PaintQueue::Begin(std::unique_ptr<QPainter> painter, bool threaded) {
   threaded_ = threaded;
   active_ = true;
   ok_ = true;
+  fault_ = 0;
   if (threaded_ && !thread_) {
     thread_.reset(QThread::create([this] { Run(); }));
     thread_->start();
@@ -72,6 +75,11 @@ bool PaintQueue::Finish(bool complete) {
       ok = ok_;
       painted.swap(painted_);
     }
+    if (fault_ != 0) {
+      // Whatever the painting held when it faulted stays as it was.
+      (void)target_.release();
+      (void)painter_.release();
+    }
   } else {
     Batch end{{}, true, complete};
     pending_.clear();
@@ -107,6 +115,7 @@ void PaintQueue::Submit(bool last, bool complete) {
 }
 
 void PaintQueue::Run() {
+  ThreadGuard guard;
   std::unique_lock lock(mutex_);
   for (;;) {
     threadWaits_ = true;
@@ -122,8 +131,13 @@ void PaintQueue::Run() {
     const bool wake = callerWaits_ && batches_.size() <= kRoomBatches;
     lock.unlock();
     if (wake) changed_.notify_all();
-    Paint(batch);
+    const uint32_t fault = guard.Run([&] { Paint(batch); });
     lock.lock();
+    if (fault != 0) {
+      // The rest of the document is skipped; End reports the fault.
+      ok_ = false;
+      fault_ = fault;
+    }
     busy_ = false;
     painted_.push_back(std::move(batch.work));
     if (callerWaits_ && batches_.empty()) changed_.notify_all();  // Finish waits for this
@@ -144,7 +158,7 @@ void PaintQueue::Paint(Batch& batch) {
   if (batch.complete) {
     for (Work& work : batch.work) Run(work);
   }
-  if (!batch.last) return;
+  if (!batch.last || fault_ != 0) return;  // a painter stopped by a fault is never touched again
   // The painter ends here, and the fonts go, on the thread that used them:
   // ending embeds the document's fonts.
   const bool ended = target.painter.end();

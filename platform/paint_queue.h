@@ -68,6 +68,10 @@ class PaintQueue {
   // Lets work underway finish, skips the rest and ends the painter; for a
   // document that will be thrown away.
   void Abandon();
+  // After End: the exception code of a machine exception that stopped the
+  // painting thread in this document, or 0. The painter and fonts it was
+  // using are then left as they were, never touched again.
+  uint32_t Fault() const { return fault_; }
 
  private:
   struct Batch {
@@ -99,6 +103,7 @@ class PaintQueue {
   bool busy_ = false;          // the thread is painting a batch
   bool callerWaits_ = false, threadWaits_ = false;
   std::atomic<bool> ok_{true};  // of the document: no work failed
+  uint32_t fault_ = 0;          // of the document, under mutex_ while painting
   bool stopping_ = false;
 };
 

@@ -29,6 +29,7 @@
 #endif
 
 #include "errortrap/error.h"
+#include "errortrap/exception_guard.h"
 #include "platform/paint_queue.h"
 #include "platform/pdf_writer_printer.h"
 #include "platform/qt_picture.h"
@@ -777,6 +778,12 @@ void QtPrintSurface::EndDoc() {
   for (; d.pendingBreaks > 1; --d.pendingBreaks) d.NewPage(false);
   d.pendingBreaks = 0;
   const bool ended = d.queue.End();
+  if (const uint32_t fault = d.queue.Fault()) {
+    // A writer stopped by a machine exception is left as it is; its unfinished file goes.
+    (void)d.writer.release();
+    d.file.reset();
+    throw MachineException(fault);
+  }
   if (!d.pdf) {
     if (!ended) RaisePrinterError();
     return;

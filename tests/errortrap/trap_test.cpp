@@ -5,11 +5,14 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "errortrap/error.h"
 #include "errortrap/exception_guard.h"
 #include "errortrap/trap.h"
 #include "tests/support/fakes.h"
+#include "tests/support/machine_faults.h"
 
 namespace zarn {
 namespace {
@@ -95,13 +98,8 @@ TEST(Trap, EveryLocationNamesProjectModuleAndProcedure) {
 }
 
 // Machine exceptions must reach the trap of the step that was running.
-volatile int g_zero = 0;
-int* volatile g_null = nullptr;
-
-// Real faults, not undefined behaviour caught early: the sanitizer build must
-// let the processor raise them.
-__attribute__((no_sanitize("undefined"), noinline)) void StoreThroughNull() { *g_null = 1; }
-__attribute__((no_sanitize("undefined"), noinline)) int DivideByZero() { return 10 / g_zero; }
+using testing::DivideByZero;
+using testing::StoreThroughNull;
 
 TEST(Guard, AccessViolationBecomesError65535) {
   vbwInitializeProtector();
@@ -148,6 +146,30 @@ TEST(Guard, CtrlCBecomesControlCExit) {
   Trap trap(Proc::Form_Load);
   trap.Step([] { raise(SIGINT); });
   EXPECT_EQ(t.Errors(), QStringList({"65535 Exception: Control C Exit"}));
+}
+
+// A worker thread's faults come back as exception codes, one after another,
+// its stack overflow included, and Ctrl+C is not delivered to it.
+TEST(Guard, AWorkerThreadsFaultsComeBackAsCodes) {
+  vbwInitializeProtector();
+  std::vector<uint32_t> codes;
+  bool interruptBlocked = false;
+  std::thread worker([&] {
+    ThreadGuard guard;
+    volatile int result = 0;
+    codes.push_back(guard.Run([] { StoreThroughNull(); }));
+    codes.push_back(guard.Run([&] { result = DivideByZero(); }));
+    codes.push_back(guard.Run([] { Recurse(0); }));
+    codes.push_back(guard.Run([&] { result = 1; }));
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    interruptBlocked = sigismember(&mask, SIGINT) == 1;
+  });
+  worker.join();
+  EXPECT_EQ(codes, (std::vector<uint32_t>{0xC0000005u, 0xC0000094u, 0xC00000FDu, 0}));
+  EXPECT_TRUE(interruptBlocked);
+  EXPECT_EQ(MachineException(0xC0000005u).number(), 65535);
+  EXPECT_EQ(MachineException(0xC0000005u).description(), "Exception: Access Violation");
 }
 
 // Writes 8 KiB under a 4 KiB file-size limit; exits 0 when the write failed.

@@ -9,7 +9,9 @@
 #include <atomic>
 #include <vector>
 
+#include "errortrap/exception_guard.h"
 #include "tests/support/gui_app.h"
+#include "tests/support/machine_faults.h"
 
 namespace zarn::testing {
 namespace {
@@ -86,6 +88,36 @@ TEST_P(PaintQueueTest, AWorkThatThrowsFailsTheDocument) {
   Begin();
   queue.Post([](PaintQueue::Target&) -> bool { throw std::runtime_error("no"); });
   EXPECT_FALSE(queue.End());
+}
+
+// A fault on the painting thread ends that document, not the process: End
+// reports it with its exception code, for the caller's trap, and the thread
+// paints the next document.
+TEST(PaintQueueThread, AFaultStopsTheDocumentAndIsReportedAtTheEnd) {
+  EnsureGuiApp();
+  vbwInitializeProtector();
+  PaintQueue queue;
+  std::vector<QImage> images(2, QImage(8, 8, QImage::Format_RGB32));
+  queue.Begin(std::make_unique<QPainter>(&images[0]), true);
+  int after = 0;
+  queue.Post([](PaintQueue::Target&) {
+    StoreThroughNull();
+    return true;
+  });
+  queue.Post([&](PaintQueue::Target&) { return ++after > 0; });
+  EXPECT_FALSE(queue.End());
+  EXPECT_EQ(queue.Fault(), 0xC0000005u);
+  EXPECT_EQ(after, 0);
+
+  images[1].fill(Qt::white);
+  queue.Begin(std::make_unique<QPainter>(&images[1]), true);
+  queue.Post([](PaintQueue::Target& t) {
+    t.painter.fillRect(QRect(0, 0, 4, 4), Qt::black);
+    return true;
+  });
+  EXPECT_TRUE(queue.End());
+  EXPECT_EQ(queue.Fault(), 0u);
+  EXPECT_EQ(images[1].pixel(1, 1), qRgb(0, 0, 0));
 }
 
 TEST_P(PaintQueueTest, AnAbandonedDocumentEndsAndTheQueueServesTheNext) {
