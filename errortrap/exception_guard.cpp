@@ -71,6 +71,9 @@ void OnSignal(int signo, siginfo_t* info, void*) {
   siglongjmp(frame->env, 1);
 }
 
+// The handler needs a stack of its own: on stack overflow the thread's is gone.
+size_t AltStackSize() { return 64 * 1024 + SIGSTKSZ; }
+
 void FindStackLimit() {
   pthread_attr_t attr;
   if (pthread_getattr_np(pthread_self(), &attr) != 0) return;
@@ -86,10 +89,10 @@ ZarnError MachineException(uint32_t code) {
                    ExceptionText(code));
 }
 
-ThreadGuard::ThreadGuard() : stack_(new char[64 * 1024 + SIGSTKSZ]) {
+ThreadGuard::ThreadGuard() : stack_(new char[AltStackSize()]) {
   stack_t ss{};
   ss.ss_sp = stack_.get();
-  ss.ss_size = 64 * 1024 + SIGSTKSZ;
+  ss.ss_size = AltStackSize();
   sigaltstack(&ss, &oldStack_);
   FindStackLimit();
   sigset_t interrupt;
@@ -145,12 +148,10 @@ void vbwInitializeProtector() {
 }
 
 void vbwHandleException() {
-  // The handler needs a stack of its own: on stack overflow the thread's is gone.
-  const size_t altSize = 64 * 1024 + SIGSTKSZ;
-  if (g_altStack == nullptr) g_altStack = static_cast<char*>(std::malloc(altSize));
+  if (g_altStack == nullptr) g_altStack = static_cast<char*>(std::malloc(AltStackSize()));
   stack_t ss{};
   ss.ss_sp = g_altStack;
-  ss.ss_size = altSize;
+  ss.ss_size = AltStackSize();
   sigaltstack(&ss, nullptr);
   FindStackLimit();
 

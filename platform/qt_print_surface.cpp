@@ -370,7 +370,7 @@ struct QtPrintSurface::Device : DrawingSettings {
   const FontEntry& Primary() {
     FontEntry& entry = *fontEntry;
     if (!entry.primary.isValid()) {
-      entry.primary = QRawFont::fromFont(QFont(entry.font, &MetricsDevice()));
+      entry.primary = QRawFont::fromFont(entry.font);
       entry.face = FaceOf(entry.primary);
     }
     return entry;
@@ -473,22 +473,25 @@ struct QtPrintSurface::Device : DrawingSettings {
     }
   }
 
+  // Hands on drawing that cannot fail the document: draw(painter).
+  template <typename F>
+  void Draw(F&& draw) {
+    queue.Post([draw = std::forward<F>(draw)](PaintQueue::Target& t) {
+      draw(t.painter);
+      return true;
+    });
+  }
+
   // The pen, and the brush, of the drawing that follows. Only changes are
   // handed on: the painting thread then compares nothing.
   void Use(const QPen& p, const QBrush* b = nullptr) {
     if (pen != p) {
       pen = p;
-      queue.Post([p](PaintQueue::Target& t) {
-        t.painter.setPen(p);
-        return true;
-      });
+      Draw([p](QPainter& painter) { painter.setPen(p); });
     }
     if (b && brush != *b) {
       brush = *b;
-      queue.Post([b = *b](PaintQueue::Target& t) {
-        t.painter.setBrush(b);
-        return true;
-      });
+      Draw([b = *b](QPainter& painter) { painter.setBrush(b); });
     }
   }
 
@@ -680,21 +683,15 @@ void QtPrintSurface::Line(float x1, float y1, float x2, float y2, uint32_t colou
   d.Open(pdfWriter_);
   if (kind == LineKind::Segment) {
     d.Use(pen);
-    d.queue.Post([line = QLineF(x1, y1, x2, y2)](PaintQueue::Target& t) {
-      t.painter.drawLine(line);
-      return true;
-    });
+    d.Draw([line = QLineF(x1, y1, x2, y2)](QPainter& painter) { painter.drawLine(line); });
     return;
   }
   pen.setJoinStyle(Qt::MiterJoin);
   const QBrush brush = kind == LineKind::FilledBox ? QBrush(ColourOf(colour)) : d.FillBrush();
   const double in = d.Inset();
   d.Use(pen, &brush);
-  d.queue.Post([box = QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized().adjusted(in, in, -in, -in)](
-                   PaintQueue::Target& t) {
-    t.painter.drawRect(box);
-    return true;
-  });
+  d.Draw([box = QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized().adjusted(in, in, -in, -in)](
+             QPainter& painter) { painter.drawRect(box); });
 }
 
 void QtPrintSurface::Circle(float x, float y, float radius, uint32_t colour) {
@@ -703,10 +700,7 @@ void QtPrintSurface::Circle(float x, float y, float radius, uint32_t colour) {
   d.Open(pdfWriter_);
   const QBrush brush = d.FillBrush();
   d.Use(d.Pen(colour), &brush);
-  d.queue.Post([centre = QPointF(x, y), r](PaintQueue::Target& t) {
-    t.painter.drawEllipse(centre, r, r);
-    return true;
-  });
+  d.Draw([centre = QPointF(x, y), r](QPainter& painter) { painter.drawEllipse(centre, r, r); });
 }
 
 void QtPrintSurface::Arc(float x, float y, float radius, uint32_t colour, float start, float end) {
@@ -730,10 +724,7 @@ void QtPrintSurface::Arc(float x, float y, float radius, uint32_t colour, float 
   d.Open(pdfWriter_);
   const QBrush none(Qt::NoBrush);
   d.Use(d.Pen(colour), &none);
-  d.queue.Post([path](PaintQueue::Target& t) {
-    t.painter.drawPath(path);
-    return true;
-  });
+  d.Draw([path](QPainter& painter) { painter.drawPath(path); });
 }
 
 namespace {
@@ -754,11 +745,9 @@ void QtPrintSurface::PaintPicture(const Picture& picture, float x, float y, floa
   const QtPicture& pic = AsQtPicture(picture);
   Device& d = Cur();
   d.Open(pdfWriter_);
-  d.queue.Post([image = pic.image(), lossless = !pic.lossy(), box = QRectF(x, y, width, height)](
-                   PaintQueue::Target& t) {
-    t.painter.setRenderHint(QPainter::LosslessImageRendering, lossless);
-    t.painter.drawImage(box, image);
-    return true;
+  d.Draw([image = pic.image(), lossless = !pic.lossy(), box = QRectF(x, y, width, height)](QPainter& painter) {
+    painter.setRenderHint(QPainter::LosslessImageRendering, lossless);
+    painter.drawImage(box, image);
   });
 }
 
