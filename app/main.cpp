@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
   calls.ParsePrint = &ParsePrint;
   calls.PDFPrinterOn = [&](Engine& e, const QString& name, const QString& sub) { PDFPrinterOn(e, pdfWriter, name, sub); };
   calls.PDFPrinterOff = &PDFPrinterOff;
+  calls.StopPrinting = [&](Engine&) { wiring.surface.DiscardAll(); };
   Job job{engine, http, clipboard, dialogs, files, clock, window, programFolder, commandLine, calls};
   job.serviceHosts = &wiring.hosts.allowed;
   Form_Load(job);

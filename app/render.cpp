@@ -147,6 +147,8 @@ int Run(int argc, char** argv) {
     options.programFolder = work.path();
     options.processEvents = [] { QCoreApplication::processEvents(); };
     options.pdfWriterOnly = true;
+    // Pictures beside the script's author, not in the scratch folder.
+    options.readFolder = QDir::currentPath();
     options.pdfFolder = docs;
     options.pdfClock = &pdfClock;
     EngineWiring wiring(dialogs, files, clock, options);

@@ -1,5 +1,7 @@
 #include "app/wiring.h"
 
+#include <QStandardPaths>
+
 #include "forms/paper_size.h"
 #include "pdf/pdf_output.h"
 #include "qr/qrc_command.h"
@@ -18,13 +20,17 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
       surface(options.pdfWriterOnly ? QtPrintSurface(pdfWriter, QStringList(), QString()) : QtPrintSurface(pdfWriter)),
       pageSizes(surface),
       spooler(pageSizes, surface),
-      engine(surface, surface, log, dialogs, files, pictures, clock) {
+      engine(surface, surface, log, dialogs, files, pictures, clock),
+      consent(files, dialogs, ServiceHostsAnswersPath()),
+      downloads(files, options.programFolder, options.readFolder) {
   engine.programFolder = options.programFolder;
   hosts.dialogs = &dialogs;
   hosts.log = &log;
+  hosts.consent = &consent;
   engine.DownloadFile = [this](const QString& source, const QString& target) {
-    return DownloadFile(downloader, source, target, hosts);
+    return DownloadFile(downloader, source, target, hosts, &downloads);
   };
+  engine.LocalPath = [this](const QString& path) { return downloads.ForReading(path); };
   engine.PaperSize = BindPaperSize(engine, spooler);
   engine.PDFONLY = [this](const QString& name, const QString& sub) { PDFONLY(engine, pdfWriter, name, sub); };
   engine.PDFPrinterOff = [this] { PDFPrinterOff(engine); };
@@ -32,6 +38,10 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
   engine.QRC = [this, events](const QString& text, int32_t x, int32_t y, int32_t width, int32_t height) {
     return RunQrc(engine, qrCanvas, [events] { if (events) events(); }, text, x, y, width, height);
   };
+}
+
+QString ServiceHostsAnswersPath() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/zarn/service-hosts");
 }
 
 }  // namespace zarn

@@ -18,6 +18,8 @@
 #include "platform/qr_canvas.h"
 #include "platform/qt_picture.h"
 #include "platform/qt_print_surface.h"
+#include "web/download_folder.h"
+#include "web/service_consent.h"
 #include "web/service_hosts.h"
 
 namespace zarn {
@@ -29,6 +31,9 @@ struct WiringOptions {
   // True: our PDF writer is the only printer, its documents without settings
   // go to pdfFolder (named by pdfClock), and nothing is opened in a viewer.
   bool pdfWriterOnly = false;
+  // Where relative picture paths that no download of the run wrote are read
+  // from; empty: the program folder.
+  QString readFolder;
   QString pdfFolder;
   const Clock* pdfClock = nullptr;
 };
@@ -47,9 +52,15 @@ class EngineWiring {
   RunLog log;
   Engine engine;
   // The service hosts that the service request and "GF" downloads may ask;
-  // refusals go to the dialogs and the run log. Every host until the
-  // settings file names some.
+  // refusals go to the dialogs and the run log. Until the settings file names
+  // some, the user's answers decide which services may print.
   HostGuard hosts;
+  ServiceConsent consent;
+  // Where "GF" writes and "DI" reads.
+  DownloadFolder downloads;
 };
+
+// The file of the user's answers: $XDG_CONFIG_HOME/zarn/service-hosts.
+QString ServiceHostsAnswersPath();
 
 }  // namespace zarn

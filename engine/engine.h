@@ -19,6 +19,10 @@ class Dialogs;
 class FileSystem;
 class Clock;
 
+// Thrown when the user stops the job from a script's message box. Not an
+// error: it passes every trap up to the job flow, which sends nothing more.
+struct JobStopped {};
+
 struct Engine {
   Engine(PrintSurface& surface, PrinterList& printers, RunLog& log, Dialogs& dialogs, FileSystem& files,
          PictureLoader& pictures, const Clock& clock)
@@ -34,11 +38,14 @@ struct Engine {
   PictureLoader& pictures;
   const Clock& clock;
   QString programFolder;  // where "qrcode.bmp" is written
+  int messageBoxes = 0;   // "MSGBOX" boxes shown in this run
 
   // Provided by other subsystems and wired by main(); an empty one makes its
   // command do nothing (and return 0).
   // web: DownloadFile (source address, target path) -> -1 / 0.
   std::function<int16_t(const QString&, const QString&)> DownloadFile;
+  // web: the file a script's path names for reading ("DI"); empty: the path.
+  std::function<QString(const QString&)> LocalPath;
   // forms: PaperSize (width cm, height cm, form name) -> -1 / 0.
   std::function<int16_t(int32_t&, int32_t&, QString&)> PaperSize;
   // pdf: PDFONLY (file name, sub-folder) and PDFPrinterOff.

@@ -101,7 +101,11 @@ void RunGetFile(Engine& e, const FieldArgs& f) {
 void RunMsgBox(Engine& e, const FieldArgs& f) {
   const QString title = f.Text(1);
   const QString text = f.Text(2) + QStringLiteral("\r\n") + f.Text(3);
-  e.dialogs.Message(title, text);
+  // A script may show a box or two; from the third on the user can end a
+  // flood of them, and the job with it.
+  constexpr int kBoxesBeforeStop = 2;
+  if (++e.messageBoxes <= kBoxesBeforeStop) e.dialogs.Message(title, text);
+  else if (e.dialogs.MessageOrStop(title, text)) throw JobStopped{};
 }
 
 void RunPaperSize(Engine& e, const FieldArgs& f) {

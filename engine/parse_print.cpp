@@ -119,7 +119,10 @@ void FillRecord(QString& text, const QStringList& fieldNames, const QStringList&
   }
 }
 
-QString PdfTimeStamp(const Engine& e) { return e.clock.Now().toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss")); }
+QString PdfTimeStamp(Engine& e) {
+  e.state.PdfStampedName = e.clock.Now().toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss"));
+  return e.state.PdfStampedName;
+}
 
 void ParsePrint(Engine& e, const QString& script, int16_t pdfPass) {
   Trap trap(Proc::ParsePrint);

@@ -40,7 +40,8 @@ void FillRecord(QString& text, const QStringList& fieldNames, const QStringList&
 
 void ParsePrint(Engine& e, const QString& script, int16_t pdfPass);
 
-// "yyyy-MM-dd-hh-mm-ss" of the engine's clock, the name of an unnamed PDF.
-QString PdfTimeStamp(const Engine& e);
+// "yyyy-MM-dd-hh-mm-ss" of the engine's clock, the name of an unnamed PDF;
+// kept in PdfStampedName, so that its file never replaces another.
+QString PdfTimeStamp(Engine& e);
 
 }  // namespace zarn

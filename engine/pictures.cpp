@@ -58,11 +58,14 @@ void DrawGradient(Engine& e, const QString& colour1, const QString& colour2, int
   }
 
   // One segment per twip suits any paper; a run far longer than a page (a
-  // mistyped or hostile length) would draw, and store in a PDF, a billion
-  // lines nobody can see. Segments beyond this reach from the page's origin
-  // are left out; the others keep their place and colour.
-  constexpr int64_t kReach = kGradientReachTwips;
-  for (int64_t p = std::max<int64_t>(first, -kReach); p <= std::min<int64_t>(last, kReach); ++p) {
+  // mistyped or hostile length) would draw, and store in a PDF, lines nobody
+  // can see. Segments outside the page are left out; the others keep their
+  // place and colour.
+  int64_t pageEnd = 0;
+  trap.Step([&] { pageEnd = static_cast<int64_t>(down ? surface.PageHeight() : surface.PageWidth()); });
+  const int64_t lowest = std::max<int64_t>(first, -kGradientOverhangTwips);
+  const int64_t highest = std::min<int64_t>(last, pageEnd + kGradientOverhangTwips);
+  for (int64_t p = lowest; p <= highest; ++p) {
     const double k = static_cast<double>(p - first);
     uint32_t colour = 0;
     trap.Step([&] {
@@ -93,11 +96,13 @@ int16_t DrawImage(Engine& e, const QString& filePath, int32_t x, int32_t y, int3
   trap.Step([&] { x = ResolveX(s, x); });
   trap.Step([&] { y = ResolveY(s, y); });
   const int16_t result = kTrue;
+  // Where a download of this run put the file, or the path itself.
+  const QString path = e.LocalPath ? e.LocalPath(filePath) : filePath;
   bool found = false;
-  trap.Step([&] { found = e.files.IsFile(filePath); });
+  trap.Step([&] { found = e.files.IsFile(path); });
   if (!found) return result;
   PictureHandle picture;
-  trap.Step([&] { picture = e.pictures.Load(filePath); });
+  trap.Step([&] { picture = e.pictures.Load(path); });
   // A file that did not load (its error already reported) has nothing to paint.
   if (!picture) return result;
   trap.Step([&] {

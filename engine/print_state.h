@@ -21,6 +21,8 @@ struct PrintState {
   int16_t PdfCopy = 0;      // -1: make a PDF copy after the printer run
   QString PdfFileName;      // without ".pdf"
   QString PdfSubFolder;     // optional folder below the day folder
+  QString PdfStampedName;   // the last time-stamped name the program gave
+  QString PdfClaimedFile;   // the file claimed for it, until the writer is off
 };
 
 inline constexpr int16_t kTrue = -1;

@@ -48,6 +48,11 @@ bool g_installed = false;
 char* g_altStack = nullptr;
 thread_local uintptr_t g_stackLow = 0;  // lowest address of this thread's stack, once known
 
+// The hold of HeldSignals; read by the handler on whichever thread a signal lands.
+volatile sig_atomic_t g_holdDepth = 0;
+volatile sig_atomic_t g_wakeFd = -1;
+volatile sig_atomic_t g_heldCode = 0;  // an exception code's bits, 0 when none held
+
 constexpr std::array kGuardedSignals{SIGSEGV, SIGFPE, SIGILL, SIGBUS, SIGTRAP, SIGINT};
 
 void RestoreDefaultAndReraise(int signo) {
@@ -56,6 +61,16 @@ void RestoreDefaultAndReraise(int signo) {
 }
 
 void OnSignal(int signo, siginfo_t* info, void*) {
+  // Ctrl+C and signals sent by a process (si_code <= 0) can wait; a fault of
+  // the box's own code cannot, and takes the usual way.
+  if (g_holdDepth > 0 && (signo == SIGINT || info->si_code <= 0)) {
+    g_heldCode = static_cast<sig_atomic_t>(ExceptionCodeForSignal(signo, info->si_code, false));
+    if (g_wakeFd >= 0) {
+      const char byte = 1;
+      [[maybe_unused]] const ssize_t n = write(g_wakeFd, &byte, 1);
+    }
+    return;
+  }
   GuardFrame* frame = CurrentGuardFrame();
   if (frame == nullptr) {
     RestoreDefaultAndReraise(signo);
@@ -104,6 +119,25 @@ ThreadGuard::ThreadGuard() : stack_(new char[AltStackSize()]) {
 ThreadGuard::~ThreadGuard() {
   pthread_sigmask(SIG_SETMASK, &oldMask_, nullptr);
   sigaltstack(&oldStack_, nullptr);
+}
+
+HeldSignals::HeldSignals(int wakeFd) : outerFd_(g_wakeFd) {
+  g_wakeFd = wakeFd;
+  g_holdDepth = g_holdDepth + 1;
+}
+
+HeldSignals::~HeldSignals() {
+  g_holdDepth = g_holdDepth - 1;
+  g_wakeFd = outerFd_;
+}
+
+bool HeldSignals::Pending() { return g_heldCode != 0; }
+
+void HeldSignals::RaiseHeld() {
+  const auto code = static_cast<uint32_t>(g_heldCode);
+  if (code == 0) return;
+  g_heldCode = 0;
+  throw MachineException(code);
 }
 
 QString ExceptionText(uint32_t code) {

@@ -60,6 +60,26 @@ class ThreadGuard {
   sigset_t oldMask_{};
 };
 
+// While a modal box is open, its event loop must not be left by a jump out of
+// a signal handler: Qt's state would be torn and the next box would crash.
+// For as long as one of these stands, Ctrl+C and any exception signal that
+// another process sends are held instead; a byte written to wakeFd tells the
+// box to close. Once it has closed, RaiseHeld throws the held exception as
+// its error (65535), for the trap of the step that opened the box.
+class HeldSignals {
+ public:
+  explicit HeldSignals(int wakeFd);
+  ~HeldSignals();
+  HeldSignals(const HeldSignals&) = delete;
+  HeldSignals& operator=(const HeldSignals&) = delete;
+
+  static bool Pending();
+  static void RaiseHeld();
+
+ private:
+  int outerFd_;
+};
+
 // Installs the guard once per process (later calls do nothing).
 void vbwInitializeProtector();
 // Installs the signal handlers themselves.

@@ -43,10 +43,21 @@ Trap::Outcome Trap::Handle(const ZarnError& error) {
   TrapHost* host = g_host;
   if (host == nullptr || host->dialogs == nullptr)
     throw std::logic_error("error trap used before a trap host was installed: " + std::string(error.what()));
-  const TrapReport report{error, LocationOf(procedure_), line_};
-  const QDateTime now = host->clock ? host->clock->Now() : QDateTime::currentDateTime();
-  if (host->files) host->files->Append(host->errorLogPath, (ErrorLogLine(report, now) + "\r\n").toUtf8());
-  switch (host->dialogs->AbortRetryIgnore(QStringLiteral("zarn"), ErrorMessage(report))) {
+  TrapChoice choice = TrapChoice::Abort;
+  for (ZarnError current = error;;) {
+    const TrapReport report{current, LocationOf(procedure_), line_};
+    const QDateTime now = host->clock ? host->clock->Now() : QDateTime::currentDateTime();
+    if (host->files) host->files->Append(host->errorLogPath, (ErrorLogLine(report, now) + "\r\n").toUtf8());
+    try {
+      choice = host->dialogs->AbortRetryIgnore(QStringLiteral("zarn"), ErrorMessage(report));
+      break;
+    } catch (const ZarnError& interrupted) {
+      // Ctrl+C while the box was open: that is this step's error now, and
+      // the user chooses again.
+      current = interrupted;
+    }
+  }
+  switch (choice) {
     case zarn::TrapChoice::Abort:
       if (host->abort) host->abort();
       std::_Exit(0);

@@ -89,6 +89,10 @@ class Trap {
         } catch (const std::exception& e) {
           error = ZarnError(static_cast<int32_t>(RuntimeError::InvalidArgument), QStringLiteral("zarn"),
                             QString::fromUtf8(e.what()));
+        } catch (...) {
+          // Not an error (the user stopping the job): it passes every trap.
+          CurrentGuardFrame() = frame.outer;
+          throw;
         }
       } else {
         error = MachineError(frame.code);

@@ -106,29 +106,38 @@ void Form_Load(Job& job) {
     trap.Step([&] { message = QString(response).replace(u'|', QStringLiteral("\r\n")); });
     trap.Step([&] { job.dialogs.Message(kTitle, message); });
   } else {
-    // 12: the printer run.
-    trap.Step([&] {
-      if (calls.ParsePrint) calls.ParsePrint(e, response, kFalse);
-    });
-    // 13: the PDF copy run. PdfCopy is read only now: a PDF-only script has
-    // cleared it during the printer run.
-    bool copy = false;
-    trap.Step([&] {
-      copy = state.PdfCopy != kFalse && response.right(8) != QStringLiteral("#REPRINT");
-    });
-    if (copy) {
+    // The user may stop the job from a script's message box: nothing more
+    // goes to the printer, and the run ends as usual.
+    try {
+      // 12: the printer run.
       trap.Step([&] {
-        if (state.PdfFileName.isEmpty()) state.PdfFileName = PdfTimeStamp(e);
+        if (calls.ParsePrint) calls.ParsePrint(e, response, kFalse);
       });
+      // 13: the PDF copy run. PdfCopy is read only now: a PDF-only script has
+      // cleared it during the printer run.
+      bool copy = false;
       trap.Step([&] {
-        if (calls.PDFPrinterOn) calls.PDFPrinterOn(e, state.PdfFileName, state.PdfSubFolder);
+        copy = state.PdfCopy != kFalse && response.right(8) != QStringLiteral("#REPRINT");
       });
+      if (copy) {
+        trap.Step([&] {
+          if (state.PdfFileName.isEmpty()) state.PdfFileName = PdfTimeStamp(e);
+        });
+        trap.Step([&] {
+          if (calls.PDFPrinterOn) calls.PDFPrinterOn(e, state.PdfFileName, state.PdfSubFolder);
+        });
+        trap.Step([&] {
+          if (calls.ParsePrint) calls.ParsePrint(e, response, kTrue);
+        });
+        trap.Step([&] {
+          if (calls.PDFPrinterOff) calls.PDFPrinterOff(e);
+        });
+      }
+    } catch (const JobStopped&) {
       trap.Step([&] {
-        if (calls.ParsePrint) calls.ParsePrint(e, response, kTrue);
+        if (calls.StopPrinting) calls.StopPrinting(e);
       });
-      trap.Step([&] {
-        if (calls.PDFPrinterOff) calls.PDFPrinterOff(e);
-      });
+      trap.Step([&] { log.Message(QStringLiteral("Stopped by the user")); });
     }
     trap.Step([&] { job.window.ProcessEvents(); });
   }

@@ -34,6 +34,8 @@ struct JobCalls {
   std::function<void(Engine&, const QString&, int16_t)> ParsePrint;
   std::function<void(Engine&, const QString&, const QString&)> PDFPrinterOn;  // file name, sub-folder
   std::function<void(Engine&)> PDFPrinterOff;
+  // Drops the documents still open, when the user stopped the job.
+  std::function<void(Engine&)> StopPrinting;
 };
 
 struct Job {

@@ -108,6 +108,17 @@ void SwitchToWriter(Engine& e, Trap& trap, PdfWriterControl& writer, const QStri
     trap.Step([&] { EnsureFolder(e, targetFolder); });
   }
   trap.Step([&] { outputFile = targetFolder + u'\\' + fileName + QStringLiteral(".pdf"); });
+  // A name the program made from the time must not replace a file: two jobs
+  // started in the same second would share it and one copy would be lost.
+  // The name is claimed at once, so the other job moves on to "-2".
+  if (fileName == e.state.PdfStampedName) {
+    trap.Step([&] {
+      const QString claimed = e.files.CreateFreeName(outputFile);
+      if (claimed.isEmpty()) Raise(RuntimeError::PathFileAccess);
+      outputFile = claimed;
+      e.state.PdfClaimedFile = claimed;
+    });
+  }
   trap.Step([&] { e.state.DeviceBeforePdf = e.surface.DeviceName(); });
   trap.Step([&] { util = writer.CreatePDFUtil(); });
   trap.Step([&] { writerName = Created(util).defaultprintername(); });
@@ -148,6 +159,11 @@ void PDFONLY(Engine& e, PdfWriterControl& writer, const QString& fileName, const
 
 void PDFPrinterOff(Engine& e) {
   Trap trap(Proc::PDFPrinterOff);
+  // A claimed name that no document came to (an empty run) leaves no empty file.
+  if (!e.state.PdfClaimedFile.isEmpty()) {
+    e.files.RemoveIfEmpty(e.state.PdfClaimedFile);
+    e.state.PdfClaimedFile.clear();
+  }
   trap.Step([&] {
     const int count = e.printers.Count();
     for (int i = 0; i < count; ++i) {

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <QElapsedTimer>
 #include <QSaveFile>
 #include <algorithm>
 #include <array>
@@ -60,6 +61,12 @@ constexpr int kMaxRedirects = 10;
 // The platform download function's own limits.
 constexpr long kDownloadConnectMs = 120000;
 constexpr long kDownloadStallMs = 120000;
+// Bounds on what a service can make the client hold or wait for: a reply or
+// a download past the size stops, and so does a transfer, redirects
+// included, that has not finished in the time (it may trickle past the stall
+// limits for ever).
+constexpr qint64 kMaxTransferBytes = qint64{64} * 1024 * 1024;
+constexpr long kTransferDeadlineMs = 10L * 60 * 1000;
 
 void GlobalInit() {
   static std::once_flag once;
@@ -101,8 +108,12 @@ QByteArray UrlBytes(const QString& url) {
   return out;
 }
 
+// Past the cap the transfer stops (libcurl: a write error).
 size_t AppendToBuffer(char* data, size_t size, size_t count, void* target) {
-  static_cast<QByteArray*>(target)->append(data, static_cast<qsizetype>(size * count));
+  auto* body = static_cast<QByteArray*>(target);
+  const auto n = static_cast<qsizetype>(size * count);
+  if (body->size() + n > kMaxTransferBytes) return 0;
+  body->append(data, n);
   return size * count;
 }
 
@@ -111,6 +122,7 @@ struct FileSink {
   QSaveFile* file;
   long status = 0;
   bool location = false;
+  qint64 written = 0;
 };
 
 size_t NoteHeader(char* data, size_t size, size_t count, void* target) {
@@ -127,9 +139,11 @@ size_t NoteHeader(char* data, size_t size, size_t count, void* target) {
 
 // A redirect's own page is not the file: only the last reply's body is kept.
 size_t AppendToFile(char* data, size_t size, size_t count, void* target) {
-  const auto* sink = static_cast<FileSink*>(target);
+  auto* sink = static_cast<FileSink*>(target);
   if (sink->status / 100 == 3 && sink->location) return size * count;
   const qint64 n = static_cast<qint64>(size * count);
+  if (sink->written + n > kMaxTransferBytes) return 0;
+  sink->written += n;
   return sink->file->write(data, n) == n ? size * count : 0;
 }
 
@@ -176,6 +190,13 @@ QByteArray UserAgent() {
   return QStringLiteral("zarn/%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision).toLatin1();
 }
 
+// The size cap, also refused up front when the reply announces its length,
+// and the deadline, what is left of it for this hop.
+void SetBounds(CURL* h, const QElapsedTimer& started) {
+  curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxTransferBytes));
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, std::max(1L, kTransferDeadlineMs - static_cast<long>(started.elapsed())));
+}
+
 bool IsHttps(const QByteArray& url) { return url.left(8).toLower() == "https://"; }
 bool IsHttp(const QByteArray& url) { return url.left(7).toLower() == "http://"; }
 
@@ -205,6 +226,8 @@ HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, 
   SetTimeouts(h, timeouts.connect, std::max(timeouts.send, timeouts.receive));
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendToBuffer);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &reply.body);
+  QElapsedTimer started;
+  started.start();
 
   // Redirects are followed here rather than by libcurl, so that each hop can
   // be checked: one from https to http is not followed, and its own reply is
@@ -216,7 +239,11 @@ HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, 
     reply = HttpReply{};
     error[0] = '\0';
     curl_easy_setopt(h, CURLOPT_URL, current.constData());
+    SetBounds(h, started);
     const CURLcode rc = curl_easy_perform(h);
+    if (rc == CURLE_WRITE_ERROR || rc == CURLE_FILESIZE_EXCEEDED)
+      throw ZarnError(WinHttpNumber(kWinHttpInvalidServerResponse), kSource,
+                      QStringLiteral("The reply is larger than 64 MB; it was not read."));
     if (rc != CURLE_OK) ThrowCurl(rc, error);
     long status = 0;
     char* type = nullptr;
@@ -252,7 +279,9 @@ bool CurlDownloader::Download(const QString& url, const QString& path, const Hos
 
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_USERAGENT, agent.constData());
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https,ftp,ftps,file");
+  // Only web addresses: a script must not copy local files or reach other services.
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_DEFAULT_PROTOCOL, "http");
   // An error page is not the file that was asked for.
   curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
   SetTimeouts(h, kDownloadConnectMs, kDownloadStallMs);
@@ -263,8 +292,11 @@ bool CurlDownloader::Download(const QString& url, const QString& path, const Hos
 
   // Redirects are followed here, one checked hop at a time, rather than by
   // libcurl, which would ask every host on the way before we could look.
+  QElapsedTimer started;
+  started.start();
   for (int hop = 0;; ++hop) {
     curl_easy_setopt(h, CURLOPT_URL, current.constData());
+    SetBounds(h, started);
     if (curl_easy_perform(h) != CURLE_OK) break;
     long status = 0;
     char* next = nullptr;

@@ -1,11 +1,14 @@
 #pragma once
-// The program's dialogs: the service's and scripts' message boxes (OK only) and
-// the error trap's abort / retry / ignore question. Both wait for the user.
+// The program's dialogs: the service's and scripts' message boxes, the
+// question whether a service may print, and the error trap's abort / retry /
+// ignore question. All wait for the user.
 #include <QString>
 
 namespace zarn {
 
 enum class TrapChoice { Abort, Retry, Ignore };
+// May a service host send print jobs: for good, for this run, or never.
+enum class HostAnswer { Always, ThisTime, Never };
 
 class Dialogs {
  public:
@@ -14,6 +17,18 @@ class Dialogs {
   virtual void Message(const QString& title, const QString& text) = 0;
   // A modal box with Abort, Retry and Ignore; returns the user's choice.
   virtual TrapChoice AbortRetryIgnore(const QString& title, const QString& text) = 0;
+  // As Message, with a second button "Stop printing"; true when it was chosen.
+  virtual bool MessageOrStop(const QString& title, const QString& text) {
+    Message(title, text);
+    return false;
+  }
+  // "Allow print jobs from HOST?" with Always, This time and Never. Where no
+  // one can be asked, nothing is allowed.
+  virtual HostAnswer AskHost(const QString& title, const QString& text) {
+    (void)title;
+    (void)text;
+    return HostAnswer::Never;
+  }
 };
 
 }  // namespace zarn

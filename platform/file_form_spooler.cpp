@@ -28,6 +28,9 @@ namespace {
 
 // How long a change waits for another client's lock before it gives up.
 constexpr int kLockWaitMs = 10000;
+// Per printer: at most this many user forms, names of at most this many characters.
+constexpr qsizetype kMaxUserForms = 256;
+constexpr qsizetype kMaxFormNameChars = 256;
 
 struct StandardSize {
   const char* name;
@@ -270,6 +273,9 @@ bool FileFormSpooler::AddForm(PrinterHandle handle, uint32_t level, const FormIn
   if (printer.isEmpty() || level != 1) return false;
   // The spooler's checks: a name, a sheet, and an imageable area on it.
   if (form.name.isEmpty() || form.name.contains('\0')) return false;
+  // A script can add forms without end; they stay in the user's store and
+  // slow every later job. The store keeps a sane number of sane names.
+  if (form.name.size() > kMaxFormNameChars) return false;
   if (form.cx <= 0 || form.cy <= 0) return false;
   if (form.left < 0 || form.top < 0 || form.left >= form.right || form.top >= form.bottom || form.right > form.cx ||
       form.bottom > form.cy)
@@ -284,6 +290,7 @@ bool FileFormSpooler::AddForm(PrinterHandle handle, uint32_t level, const FormIn
   if (!store.writable) return false;
   for (const PageForm& f : store.forms)
     if (SameName(f.name, name)) return false;
+  if (store.forms.size() >= kMaxUserForms) return false;
   store.forms << PageForm{name, form.cx, form.cy, form.left, form.top, form.right, form.bottom};
   return SaveUserForms(printer, store.forms);
 }

@@ -31,3 +31,32 @@ bool RealFileSystem::Append(const QString& path, const QByteArray& bytes) {
 }
 
 }  // namespace zarn
+
+namespace zarn {
+
+bool RealFileSystem::IsLink(const QString& path) const { return QFileInfo(NativePath(path)).isSymLink(); }
+
+QString ClaimFreeName(const QString& path) {
+  const QFileInfo info(path);
+  const QString suffix = info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+  const QString stem = info.dir().filePath(info.completeBaseName());
+  // NewOnly is O_EXCL: of two jobs that pick the same name in the same
+  // second, one gets it and the other moves on to the next.
+  constexpr int kTries = 10000;
+  for (int n = 1; n <= kTries; ++n) {
+    const QString candidate = n == 1 ? path : QStringLiteral("%1-%2%3").arg(stem).arg(n).arg(suffix);
+    QFile file(candidate);
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return candidate;
+    if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink()) return {};  // not a name clash
+  }
+  return {};
+}
+
+QString RealFileSystem::CreateFreeName(const QString& path) { return ClaimFreeName(NativePath(path)); }
+
+void RealFileSystem::RemoveIfEmpty(const QString& path) {
+  const QFileInfo info(NativePath(path));
+  if (info.isFile() && !info.isSymLink() && info.size() == 0) QFile::remove(info.filePath());
+}
+
+}  // namespace zarn

@@ -21,10 +21,21 @@ class FileSystem {
   virtual bool MakeFolder(const QString& path) = 0;
   // Appends bytes, creating the file when missing; false on failure.
   virtual bool Append(const QString& path, const QByteArray& bytes) = 0;
+  // A symbolic link (to anything, or dangling).
+  virtual bool IsLink(const QString& path) const = 0;
+  // Creates an empty file at path or, when something of that name exists,
+  // at "name-2.ext", "name-3.ext" ... : the first name no other process has
+  // taken, claimed atomically. Returns that path; empty when none could be made.
+  virtual QString CreateFreeName(const QString& path) = 0;
+  // Removes path when it is an empty file (a claimed name nothing was written to).
+  virtual void RemoveIfEmpty(const QString& path) = 0;
 };
 
 // "\" as separator, for paths that scripts and settings give.
 QString NativePath(const QString& path);
+
+// RealFileSystem::CreateFreeName on a native path, for the platform's own use.
+QString ClaimFreeName(const QString& path);
 
 class RealFileSystem final : public FileSystem {
  public:
@@ -33,6 +44,9 @@ class RealFileSystem final : public FileSystem {
   bool IsFile(const QString& path) const override;
   bool MakeFolder(const QString& path) override;
   bool Append(const QString& path, const QByteArray& bytes) override;
+  bool IsLink(const QString& path) const override;
+  QString CreateFreeName(const QString& path) override;
+  void RemoveIfEmpty(const QString& path) override;
 };
 
 }  // namespace zarn

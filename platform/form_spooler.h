@@ -85,6 +85,7 @@ class FormSpooler {
   virtual bool DeleteForm(PrinterHandle handle, const QByteArray& formName) = 0;
 
   // AddForm: false when a form of that name exists (letter case ignored), the
+  // name is over 256 characters or the printer has 256 user forms already, the
   // size or area is refused, or the store cannot be written.
   virtual bool AddForm(PrinterHandle handle, uint32_t level, const FormInfo1& form) = 0;
 

@@ -77,7 +77,10 @@ QString PdfWriterPrinter::StampedPath() const {
   if (folder.isEmpty()) folder = QDir::homePath();
   if (!QDir().mkpath(folder)) Raise(RuntimeError::PathNotFound);
   const QString stamp = clock_->Now().toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss"));
-  return FreeName(QDir(folder).filePath(stamp + QStringLiteral(".pdf")));
+  // Claimed at once: another job of the same second takes "-2".
+  const QString claimed = ClaimFreeName(QDir(folder).filePath(stamp + QStringLiteral(".pdf")));
+  if (claimed.isEmpty()) Raise(RuntimeError::PathFileAccess);
+  return claimed;
 }
 
 PdfDocumentTarget PdfWriterPrinter::NextDocument() const {

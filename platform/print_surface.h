@@ -50,6 +50,9 @@ class PrintSurface {
   virtual void SetPageOpenFlag(bool open) = 0;
   // Handle of the current printer's device context.
   virtual int32_t DeviceContext() const = 0;
+  // Width and height of the next page, twips, in its orientation.
+  virtual float PageWidth() const = 0;
+  virtual float PageHeight() const = 0;
 
   // Text in the current font and colour at (CurrentX, CurrentY); the line is
   // then ended (CurrentX back to 0, CurrentY one line lower). An empty text

@@ -1,7 +1,14 @@
 #include "platform/qt_dialogs.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSocketNotifier>
+#include <memory>
+
+#include "errortrap/exception_guard.h"
 
 namespace zarn {
 
@@ -12,12 +19,70 @@ QString ShownText(QString text) {
   text.replace(u'\r', u'\n');
   return text;
 }
+
+// The pipe through which a held Ctrl+C closes the open box.
+struct WakePipe {
+  int fds[2] = {-1, -1};
+  WakePipe() {
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) fds[0] = fds[1] = -1;
+  }
+};
+
+// Runs the box; a Ctrl+C (or an exception signal sent from outside) while it
+// is open closes it and is then raised for the trap of the calling step.
+void Run(QMessageBox& box) {
+  static WakePipe wake;
+  {
+    HeldSignals held(wake.fds[1]);
+    char stale[64];
+    while (wake.fds[0] >= 0 && read(wake.fds[0], stale, sizeof stale) > 0) {
+    }
+    std::unique_ptr<QSocketNotifier> notifier;
+    if (wake.fds[0] >= 0) {
+      notifier = std::make_unique<QSocketNotifier>(wake.fds[0], QSocketNotifier::Read);
+      QObject::connect(notifier.get(), &QSocketNotifier::activated, &box, [&box] {
+        char drain[64];
+        while (read(wake.fds[0], drain, sizeof drain) > 0) {
+        }
+        box.done(0);
+      });
+    }
+    // A signal that came just before the box could listen.
+    if (!HeldSignals::Pending()) box.exec();
+  }
+  HeldSignals::RaiseHeld();
+}
 }  // namespace
 
 void QtDialogs::Message(const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, title, ShownText(text), QMessageBox::Ok);
   box.setTextFormat(Qt::PlainText);
-  box.exec();
+  Run(box);
+}
+
+bool QtDialogs::MessageOrStop(const QString& title, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, title, ShownText(text), QMessageBox::Ok);
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* stop = box.addButton(QStringLiteral("Stop printing"), QMessageBox::DestructiveRole);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.setEscapeButton(QMessageBox::Ok);
+  Run(box);
+  return box.clickedButton() == stop;
+}
+
+HostAnswer QtDialogs::AskHost(const QString& title, const QString& text) {
+  QMessageBox box(QMessageBox::Question, title, ShownText(text), QMessageBox::NoButton);
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* always = box.addButton(QStringLiteral("Always"), QMessageBox::AcceptRole);
+  QPushButton* once = box.addButton(QStringLiteral("This time"), QMessageBox::AcceptRole);
+  QPushButton* never = box.addButton(QStringLiteral("Never"), QMessageBox::RejectRole);
+  box.setDefaultButton(once);
+  // Closing the box allows nothing, and is not remembered either.
+  box.setEscapeButton(never);
+  Run(box);
+  if (box.clickedButton() == always) return HostAnswer::Always;
+  if (box.clickedButton() == once) return HostAnswer::ThisTime;
+  return HostAnswer::Never;
 }
 
 TrapChoice QtDialogs::AbortRetryIgnore(const QString& title, const QString& text) {
@@ -26,7 +91,7 @@ TrapChoice QtDialogs::AbortRetryIgnore(const QString& title, const QString& text
   box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(QMessageBox::Abort);
   // Closing the box (or Esc) counts as Abort, the one button that rejects.
-  box.exec();
+  Run(box);
   switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Retry:
       return TrapChoice::Retry;

@@ -33,13 +33,13 @@ PictureHandle QtPictureLoader::Load(const QString& path) {
   const QString file = NativePath(path);
   const QFileInfo info(file);
   if (!info.isFile()) Raise(RuntimeError::FileNotFound);
-  const QString key = info.absoluteFilePath();
-  // Known by content, not by size and time: the QR command rewrites its bitmap
-  // with one of the same size faster than file times tell apart.
+  // Known by content, not by name, size or time: the QR command rewrites its
+  // bitmap with one of the same size faster than file times tell apart, and
+  // one picture under many names is decoded and kept once.
   QFile in(file);
   const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
   const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
-  if (auto it = cache_.constFind(key); it != cache_.constEnd() && it->digest == digest) return it->picture;
+  if (auto it = cache_.constFind(digest); it != cache_.constEnd()) return *it;
   QBuffer buffer;
   buffer.setData(bytes);
   QImageReader reader(&buffer);
@@ -47,10 +47,18 @@ PictureHandle QtPictureLoader::Load(const QString& path) {
   const bool lossy = reader.format() == "jpeg";
   QImage image = reader.read();
   if (image.isNull()) Raise(RuntimeError::InvalidPicture);
+  const qint64 size = image.sizeInBytes();
   auto picture = std::make_shared<QtPicture>(std::move(image), lossy);
-  constexpr qsizetype kKept = 32;
-  if (cache_.size() >= kKept) cache_.clear();
-  cache_.insert(key, {digest, picture});
+  // Decoded pictures are large: the cache holds them up to a budget of bytes
+  // and starts afresh past it (pictures still in use live on with their users).
+  if (cachedBytes_ + size > kCacheBudgetBytes) {
+    cache_.clear();
+    cachedBytes_ = 0;
+  }
+  if (size <= kCacheBudgetBytes) {
+    cache_.insert(digest, picture);
+    cachedBytes_ += size;
+  }
   return picture;
 }
 

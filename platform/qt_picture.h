@@ -35,11 +35,9 @@ class QtPictureLoader final : public PictureLoader {
   PictureHandle Load(const QString& path) override;
 
  private:
-  struct Loaded {
-    QByteArray digest;  // of the file's bytes
-    PictureHandle picture;
-  };
-  QHash<QString, Loaded> cache_;
+  static constexpr qint64 kCacheBudgetBytes = qint64{256} * 1024 * 1024;
+  QHash<QByteArray, PictureHandle> cache_;  // by the SHA-256 of the file's bytes
+  qint64 cachedBytes_ = 0;                 // decoded sizes of the cached pictures
 };
 
 }  // namespace zarn

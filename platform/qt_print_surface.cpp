@@ -802,4 +802,24 @@ void QtPrintSurface::Select(int index) {
   d.metrics.reset();
 }
 
+float QtPrintSurface::PageWidth() const {
+  const Device& d = Cur();
+  const QSizeF points = d.pageSize.size(QPageSize::Point);
+  return static_cast<float>((d.orientation == QPageLayout::Landscape ? points.height() : points.width()) * 20);
+}
+
+float QtPrintSurface::PageHeight() const {
+  const Device& d = Cur();
+  const QSizeF points = d.pageSize.size(QPageSize::Point);
+  return static_cast<float>((d.orientation == QPageLayout::Landscape ? points.width() : points.height()) * 20);
+}
+
+void QtPrintSurface::DiscardAll() {
+  for (auto& d : devices_) {
+    if (!d->queue.Active()) continue;
+    if (!d->pdf && d->printer) d->printer->abort();
+    d->Discard();
+  }
+}
+
 }  // namespace zarn

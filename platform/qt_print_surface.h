@@ -64,6 +64,8 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
 
   // Ends every pending document, the current printer's last.
   void FinishAll();
+  // Drops every open document: nothing more of it is sent or written.
+  void DiscardAll();
   // Index of the current printer.
   int Current() const { return current_; }
 
@@ -74,6 +76,8 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   void SetCopies(int16_t copies) override;
   void SetFormSize(const QString& formName, int32_t width, int32_t height) override;
   void SetPageOpenFlag(bool open) override;
+  float PageWidth() const override;
+  float PageHeight() const override;
   int32_t DeviceContext() const override;
   void Print(const QString& text) override;
   void SetCurrentX(float x) override;

@@ -6,6 +6,7 @@
 
 #include "engine/run_log.h"
 #include "platform/dialogs.h"
+#include "web/service_consent.h"
 
 namespace zarn {
 
@@ -141,11 +142,14 @@ QString RefusedHostText(const QString& host) {
   return QStringLiteral("Host ") + host + QStringLiteral(" is not among the service hosts of zarn.ini; it was not asked.");
 }
 
-void ReportRefusedHost(const HostGuard& guard, const QString& host) {
-  const QString text = RefusedHostText(host);
+namespace {
+void Report(const HostGuard& guard, const QString& text, bool box) {
   if (guard.log) guard.log->Message(text);
-  if (guard.dialogs) guard.dialogs->Message(kTitle, text);
+  if (box && guard.dialogs) guard.dialogs->Message(kTitle, text);
 }
+}  // namespace
+
+void ReportRefusedHost(const HostGuard& guard, const QString& host) { Report(guard, RefusedHostText(host), true); }
 
 bool AskGuarded(const HostGuard& guard, const QString& url, const std::function<void(const HostCheck&)>& ask) {
   QString refused;
@@ -153,6 +157,33 @@ bool AskGuarded(const HostGuard& guard, const QString& url, const std::function<
   else ask(CheckRecordingRefusal(guard.allowed, refused));
   if (!refused.isEmpty()) ReportRefusedHost(guard, refused);
   return !refused.isEmpty();
+}
+
+bool AskService(const HostGuard& guard, const QString& url, const std::function<void(const HostCheck&)>& ask) {
+  if (!guard.allowed.AllowsAll() || guard.consent == nullptr) return AskGuarded(guard, url, ask);
+  QString refused;
+  bool answeredNow = false;
+  ask([&](const QString& host, int) {
+    // An address without a host reaches nobody; the request fails as it always has.
+    if (host.isEmpty()) return true;
+    switch (guard.consent->Ask(host)) {
+      case ServiceConsent::Decision::Allowed:
+        return true;
+      case ServiceConsent::Decision::JustDenied:
+        answeredNow = true;
+        break;
+      case ServiceConsent::Decision::Denied:
+        break;
+    }
+    if (refused.isEmpty()) refused = ConsentHost(host);
+    return false;
+  });
+  if (refused.isEmpty()) return false;
+  Report(guard,
+         QStringLiteral("Print jobs from ") + refused + QStringLiteral(" are refused (") +
+             guard.consent->answersPath() + QStringLiteral("); it was not asked."),
+         !answeredNow);
+  return true;
 }
 
 }  // namespace zarn

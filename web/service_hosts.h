@@ -14,6 +14,7 @@ namespace zarn {
 
 class Dialogs;
 class RunLog;
+class ServiceConsent;
 
 // Host patterns separated by blanks or tabs: a host name, or "*." + a domain
 // (every host name below the domain, not the domain itself, and never an IP
@@ -56,11 +57,13 @@ QString UrlHostText(const QString& url);
 // it refused in `refused`; empty (asking nothing) when the list allows all.
 HostCheck CheckRecordingRefusal(const HostAllowList& list, QString& refused);
 
-// The run's list and where a refusal is made known.
+// The run's list and where a refusal is made known. Without a list, the
+// consent (when there is one) decides which hosts the service request asks.
 struct HostGuard {
   HostAllowList allowed;
   Dialogs* dialogs = nullptr;
   RunLog* log = nullptr;
+  ServiceConsent* consent = nullptr;
 };
 
 // The text of a refusal, naming the host.
@@ -73,5 +76,11 @@ void ReportRefusedHost(const HostGuard& guard, const QString& host);
 // guard refuses url itself. True when a host was refused, not asked, and the
 // refusal reported.
 bool AskGuarded(const HostGuard& guard, const QString& url, const std::function<void(const HostCheck&)>& ask);
+
+// AskGuarded for the service request: with a list, the list decides; without
+// one, the user's consent for each host asked (redirects included). A host
+// answered Never now is only logged; one refused by an earlier answer is also
+// shown in a box.
+bool AskService(const HostGuard& guard, const QString& url, const std::function<void(const HostCheck&)>& ask);
 
 }  // namespace zarn

@@ -8,6 +8,8 @@
 
 #include "errortrap/trap.h"
 #include "platform/web.h"
+#include "engine/run_log.h"
+#include "web/download_folder.h"
 #include "web/service_hosts.h"
 
 namespace zarn {
@@ -111,7 +113,7 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
   // the user is told and the reply stays empty.
   trap.Step([&] {
     refused = false;
-    refused = AskGuarded(hosts, address, [&](const HostCheck& check) { reply = http.Get(address, timeouts, check); });
+    refused = AskService(hosts, address, [&](const HostCheck& check) { reply = http.Get(address, timeouts, check); });
   });
   trap.Step([&] {
     if (!refused) text = BodyText(reply);
@@ -119,12 +121,24 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
   return text;
 }
 
-int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target, const HostGuard& hosts) {
+int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target, const HostGuard& hosts,
+                     DownloadFolder* folder) {
   Trap trap(Proc::DownloadFile);
   int16_t result = 0;
   trap.Step([&] {
+    result = 0;
+    QString path = target;
+    if (folder) {
+      const DownloadFolder::Target chosen = folder->ForDownload(source, target);
+      if (!chosen.refusal.isEmpty()) {
+        if (hosts.log) hosts.log->Message(chosen.refusal);
+        return;
+      }
+      path = chosen.path;
+    }
     AskGuarded(hosts, source,
-               [&](const HostCheck& check) { result = downloader.Download(source, target, check) ? -1 : 0; });
+               [&](const HostCheck& check) { result = downloader.Download(source, path, check) ? -1 : 0; });
+    if (folder && result) folder->Downloaded(target, path);
   });
   return result;
 }

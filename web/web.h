@@ -9,6 +9,7 @@ namespace zarn {
 
 class HttpClient;
 class Downloader;
+class DownloadFolder;
 
 // Completes the address (scheme, no final "/", "&random=" + number; the caller's
 // variable receives it), sends a GET and returns the reply body as text. Only
@@ -19,9 +20,11 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts = {});
 
 // Downloads source to target; -1 on success, 0 when it failed. A source (or
 // redirect) on a host the guard does not allow is not asked, the refusal is
-// shown and logged, nothing is written and the result is 0.
+// shown and logged, nothing is written and the result is 0. With a folder,
+// the target is the folder's choice; one it refuses is logged through the
+// guard, nothing is written and the result is 0.
 int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target,
-                     const HostGuard& hosts = {});
+                     const HostGuard& hosts = {}, DownloadFolder* folder = nullptr);
 
 // The process's classic pseudo-random generator (unseeded: the first value of
 // every run is 0.7055475).

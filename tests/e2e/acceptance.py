@@ -37,6 +37,13 @@ CANNOT_CONNECT = str(0x80070000 - 2**32 + 12029)  # the request object's "cannot
 TWIP = 1 / 20  # in PDF points
 
 
+def allow_loopback_service(config):
+    """The user's answer for the loopback service, as one who chose Always has it."""
+    os.makedirs(os.path.join(config, "zarn"), exist_ok=True)
+    with open(os.path.join(config, "zarn", "service-hosts"), "w") as f:
+        f.write("allow 127.0.0.1\n")
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -178,6 +185,7 @@ class Run:
                        os.path.join(self.home, ".local", "share"), os.path.join(self.home, ".cache")):
             os.makedirs(folder)
         os.makedirs(os.path.join(self.home, "runtime"), mode=0o700)
+        allow_loopback_service(os.path.join(self.home, ".config"))
         self.program = os.path.join(self.app, "zarn")
         shutil.copy(ZARN, self.program)
         self.pdf_folder = os.path.join(self.app, "pdf")

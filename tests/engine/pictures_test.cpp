@@ -89,15 +89,16 @@ TEST(DrawGradient, FarEdgeOutOfRangeDrawsNothing) {
   EXPECT_EQ(f.surface.Take(), QStringList());
 }
 
-TEST(DrawGradient, SegmentsFarBeyondAnyPageAreLeftOut) {
+TEST(DrawGradient, SegmentsOutsideThePageAreLeftOut) {
   EngineFixture f;
   // A billion twips of gradient (the fuzzer's find) that starts ten twips
-  // before the reach: eleven segments, not a billion.
-  DrawGradient(f.engine, "#000000", "#FFFFFF", 0, kGradientReachTwips - 10, 0, 1000000000, 10);
+  // before the page's far edge and its overhang: eleven segments, not a billion.
+  const int32_t end = static_cast<int32_t>(f.surface.PageWidth()) + kGradientOverhangTwips;
+  DrawGradient(f.engine, "#000000", "#FFFFFF", 0, end - 10, 0, 1000000000, 10);
   const QStringList calls = f.surface.Take();
   ASSERT_EQ(calls.size(), 11);
-  EXPECT_EQ(calls.first(), "Line 575990 0 575990 10 0 Segment");
-  EXPECT_EQ(calls.last(), "Line 576000 0 576000 10 0 Segment");
+  EXPECT_EQ(calls.first(), QStringLiteral("Line %1 0 %1 10 0 Segment").arg(end - 10));
+  EXPECT_EQ(calls.last(), QStringLiteral("Line %1 0 %1 10 0 Segment").arg(end));
   EXPECT_TRUE(f.trap.Errors().isEmpty());
 }
 

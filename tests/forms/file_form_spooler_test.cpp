@@ -57,6 +57,17 @@ TEST(FileFormSpooler, UserFormsSurviveANewSpoolerObject) {
   EXPECT_EQ(QFileInfo(second.StorePath("Office")).path(), dir.path());
 }
 
+TEST(FileFormSpooler, AStoreKeepsAtMost256FormsOfShortNames) {
+  testing::ScopedTrapHost trap;
+  QTemporaryDir dir;
+  Printers p;
+  FileFormSpooler spooler(p.pages, p.surface, dir.path());
+  EXPECT_EQ(AddNewForm(spooler, "Office", {100000, 150000}, QString(257, u'x')), 0);
+  for (int i = 0; i < 256; ++i) ASSERT_EQ(AddNewForm(spooler, "Office", {100000, 150000}, QString::number(i)), -1);
+  EXPECT_EQ(AddNewForm(spooler, "Office", {100000, 150000}, "one more"), 0);
+  EXPECT_EQ(GetFormNames(spooler, "Office").size(), 2 + 256);
+}
+
 TEST(FileFormSpooler, PrinterNamesWithSlashesGetAFileOfTheirOwn) {
   testing::ScopedTrapHost trap;
   QTemporaryDir dir;

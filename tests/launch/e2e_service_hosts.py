@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""End to end: the real zarn with service hosts on the third zarn.ini line.
+"""End to end: the real zarn with service hosts on the third zarn.ini line,
+or, without one, the user's answers to "Allow print jobs from HOST?".
 
 Two loopback servers count the requests they get: the service, whose script
 downloads a file with GF from the other. Each case starts the real program
-with a real link under a temporary HOME, presses OK on every "zarn" message
-box, and checks who was asked, whether the file came, the run log on the
-clipboard and that no error was trapped.
+with a real link under a temporary HOME, presses Return on every "zarn" box
+(OK, or This time on the question), and checks who was asked, whether the
+file came, the run log on the clipboard, the answers file and that no error
+was trapped.
 
 usage: e2e_service_hosts.py <zarn program>
 Exit 77 (skipped) when there is no X display."""
@@ -76,17 +78,23 @@ def main():
         threading.Thread(target=server.serve_forever, daemon=True).start()
     sp, op = service.server_address[1], other.server_address[1]
     refusal = "MESSAGE :Host 127.0.0.1:%d is not among the service hosts of zarn.ini; it was not asked.\r\n"
-    # name, third settings line (None: a two-line file), service asked, other
-    # asked, file written, the refused port named in the run log
+    denied = "MESSAGE :Print jobs from 127.0.0.1 are refused (%s); it was not asked.\r\n"
+    # name, third settings line (None: a two-line file), the user's answers
+    # file (None: none yet), service asked, other asked, file written, the
+    # line the run log must hold (None: no refusal), boxes pressed (Return:
+    # OK, or This time on the question)
     cases = [
-        ("another host only", "printing.example.com", 0, 0, False, sp),
-        ("service allowed, download host not", "printing.example.com 127.0.0.1:%d" % sp, 1, 0, False, op),
-        ("two-line file asks every host", None, 1, 1, True, None),
-        ("both allowed", "127.0.0.1:%d\t127.0.0.1:%d" % (sp, op), 1, 1, True, None),
+        ("another host only", "printing.example.com", None, 0, 0, False, refusal % sp, 1),
+        ("service allowed, download host not", "printing.example.com 127.0.0.1:%d" % sp, None, 1, 0, False,
+         refusal % op, 1),
+        ("two-line file, host answered Always", None, "allow 127.0.0.1\n", 1, 1, True, None, 0),
+        ("two-line file, host not answered yet", None, None, 1, 1, True, None, 1),
+        ("two-line file, host answered Never", None, "allow example.com\ndeny 127.0.0.1\n", 0, 0, False, denied, 1),
+        ("both allowed", "127.0.0.1:%d\t127.0.0.1:%d" % (sp, op), "deny 127.0.0.1\n", 1, 1, True, None, 0),
     ]
     failures = []
     with tempfile.TemporaryDirectory(prefix="zarn-hosts-") as top:
-        for name, hosts, service_asked, other_asked, written, refused in cases:
+        for name, hosts, answers, service_asked, other_asked, written, message, boxes in cases:
             folder = tempfile.mkdtemp(dir=top)
             home = os.path.join(folder, "home")
             os.makedirs(home)
@@ -97,6 +105,13 @@ def main():
                 settings += hosts + "\r\n"
             with open(os.path.join(folder, "zarn.ini"), "wb") as f:
                 f.write(settings.encode())
+            answers_file = os.path.join(home, ".config", "zarn", "service-hosts")
+            if answers is not None:
+                os.makedirs(os.path.dirname(answers_file))
+                with open(answers_file, "w") as f:
+                    f.write(answers)
+            if message == denied:
+                message = denied % answers_file
             target = os.path.join(folder, "picture.png")
             service.script = ("GF|http://127.0.0.1:%d/picture.png|%s\r\nMRG|10|10\r\n" % (op, target)).encode()
             service.count = other.count = 0
@@ -115,7 +130,8 @@ def main():
                 "asked": (service.count, other.count),
                 "file": os.path.exists(target),
                 "boxes": pressed,
-                "refusal logged": refused is not None and (refusal % refused) in log,
+                "refusal logged": message is not None and message in log,
+                "answers kept": open(answers_file).read() if os.path.exists(answers_file) else None,
                 "run log ends": log.split("\r\n")[-1].startswith("ZARN end: "),
                 "error log": os.path.exists(os.path.join(folder, "error_handler.txt")),
             }
@@ -123,8 +139,10 @@ def main():
                 "exit": 0,
                 "asked": (service_asked, other_asked),
                 "file": written,
-                "boxes": 0 if refused is None else 1,
-                "refusal logged": refused is not None,
+                "boxes": boxes,
+                "refusal logged": message is not None,
+                # This time is not remembered; the file is only read.
+                "answers kept": answers,
                 "run log ends": True,
                 "error log": False,
             }

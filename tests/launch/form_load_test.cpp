@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "engine/interpreter.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/launch_fakes.h"
 #include "web/service_hosts.h"
@@ -185,6 +186,22 @@ TEST_F(FormLoadTest, ScriptThatClearsPdfCopyGetsNoSecondRun) {
   onParsePrint = [](Engine& e, int16_t) { e.state.PdfCopy = kFalse; };
   RunWith(QStringLiteral("PDFONLY"));
   EXPECT_EQ(flow, QStringList{QStringLiteral("ParsePrint 0 PDFONLY")});
+}
+
+TEST_F(FormLoadTest, StopPrintingFromTheThirdScriptBoxEndsTheJobButNotTheRun) {
+  WriteSettings("1\r\n/srv/pdf\r\n");
+  calls.StopPrinting = [this](Engine&) { flow << QStringLiteral("StopPrinting"); };
+  onParsePrint = [](Engine& e, int16_t) {
+    ExecutePrintScript(e, "MSGBOX|t|1|\r\nMSGBOX|t|2|\r\nMSGBOX|t|3|\r\nMSGBOX|t|4|\r\n", 0, 0);
+  };
+  fx.trap.dialogs.stops = {true};
+  const QString log = RunWith(QStringLiteral("MSGBOX"));
+  EXPECT_EQ(fx.trap.dialogs.messages.size(), 3);
+  EXPECT_EQ(flow, QStringList({QStringLiteral("ParsePrint 0 MSGBOX"), QStringLiteral("StopPrinting")}));
+  const QStringList lines = LogLines(log);
+  EXPECT_EQ(lines.value(lines.size() - 2), QStringLiteral("MESSAGE :Stopped by the user"));
+  EXPECT_TRUE(lines.last().startsWith(QStringLiteral("ZARN end: ")));
+  EXPECT_TRUE(fx.trap.Errors().isEmpty());
 }
 
 TEST_F(FormLoadTest, EmptyResponse) {

@@ -221,7 +221,8 @@ TEST_F(PdfOutputTest, HostileNamesStayInsideTheDayFolder) {
     EXPECT_TRUE(output.startsWith(Day() + "/")) << output.toStdString();
     EXPECT_FALSE(output.contains("/../")) << output.toStdString();
     if (r.stamped) {
-      EXPECT_EQ(QFileInfo(output).fileName(), "2026-12-08-03-29-32.pdf");
+      // "-2" and on: the earlier rows' stamped files are there already.
+      EXPECT_TRUE(QFileInfo(output).fileName().startsWith("2026-12-08-03-29-32")) << output.toStdString();
     }
   }
   // Nothing was created beside the PDF folder.

@@ -118,6 +118,10 @@ def temp_env(folder, who):
     no CUPS printer."""
     home = os.path.join(folder, who + "-home")
     os.makedirs(os.path.join(home, "Documents"))
+    # The user's answer for the loopback service, as one who chose Always has it.
+    os.makedirs(os.path.join(home, ".config", "zarn"))
+    with open(os.path.join(home, ".config", "zarn", "service-hosts"), "w") as f:
+        f.write("allow 127.0.0.1\n")
     env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                XDG_DATA_HOME=os.path.join(home, ".local", "share"), XDG_RUNTIME_DIR=home,
                CUPS_SERVER=os.path.join(folder, "no-cups.sock"))

@@ -19,6 +19,22 @@ TrapChoice FakeDialogs::AbortRetryIgnore(const QString&, const QString& text) {
   return c;
 }
 
+bool FakeDialogs::MessageOrStop(const QString& title, const QString& text) {
+  Message(title, text);
+  if (stops.empty()) return false;
+  const bool stop = stops.front();
+  stops.pop_front();
+  return stop;
+}
+
+HostAnswer FakeDialogs::AskHost(const QString&, const QString& text) {
+  hostQuestions << text;
+  if (hostAnswers.empty()) return HostAnswer::Never;
+  const HostAnswer a = hostAnswers.front();
+  hostAnswers.pop_front();
+  return a;
+}
+
 ScopedTrapHost::ScopedTrapHost() {
   folder = QDir::tempPath() + "/zarn-trap-" + QString::number(::getpid()) + "-" +
            QString::number(reinterpret_cast<quintptr>(this), 16);

@@ -19,8 +19,13 @@ class FakeDialogs final : public Dialogs {
  public:
   void Message(const QString& title, const QString& text) override;
   TrapChoice AbortRetryIgnore(const QString& title, const QString& text) override;
+  bool MessageOrStop(const QString& title, const QString& text) override;
+  HostAnswer AskHost(const QString& title, const QString& text) override;
 
   std::deque<TrapChoice> answers;
+  std::deque<bool> stops;              // for MessageOrStop (false once empty)
+  std::deque<HostAnswer> hostAnswers;  // for AskHost (Never once empty)
+  QStringList hostQuestions;
   QStringList messages;   // "title|text" of each OK box
   QStringList questions;  // text of each trap question
 };

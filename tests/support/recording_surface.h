@@ -36,6 +36,9 @@ class RecordingSurface final : public PrintSurface, public PrinterList {
   void SetFormSize(const QString& formName, int32_t width, int32_t height) override;
   void SetPageOpenFlag(bool open) override;
   int32_t DeviceContext() const override { return 0x1234; }
+  // A4 portrait, whatever the paper settings.
+  float PageWidth() const override { return 11906; }
+  float PageHeight() const override { return 16838; }
   void Print(const QString& text) override;
   void SetCurrentX(float x) override { currentX = x; }
   void SetCurrentY(float y) override { currentY = y; }

@@ -65,6 +65,14 @@ TEST_F(PictureTest, ReadsTheCommonFormatsByTheirContent) {
   EXPECT_EQ(pic->image().pixelColor(0, 0).red(), 255);
 }
 
+TEST_F(PictureTest, OnePictureUnderManyNamesIsDecodedOnce) {
+  QImage image(40, 40, QImage::Format_RGB32);
+  image.fill(Qt::blue);
+  ASSERT_TRUE(image.save(dir.filePath("a.png")));
+  ASSERT_TRUE(QFile::copy(dir.filePath("a.png"), dir.filePath("b.png")));
+  EXPECT_EQ(loader.Load(dir.filePath("a.png")), loader.Load(dir.filePath("b.png")));
+}
+
 TEST_F(PictureTest, OwnSizeFollowsTheStatedResolution) {
   QImage image(96, 48, QImage::Format_RGB32);
   image.fill(Qt::white);
