@@ -63,7 +63,7 @@ void QtDialogs::Message(const QString& title, const QString& text) {
 bool QtDialogs::MessageOrStop(const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, title, ShownText(text), QMessageBox::Ok);
   box.setTextFormat(Qt::PlainText);
-  QPushButton* stop = box.addButton(QStringLiteral("Stop printing"), QMessageBox::DestructiveRole);
+  QPushButton* stop = box.addButton(QStringLiteral("&Stop printing"), QMessageBox::DestructiveRole);
   box.setDefaultButton(QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Ok);
   Run(box);
@@ -73,9 +73,9 @@ bool QtDialogs::MessageOrStop(const QString& title, const QString& text) {
 HostAnswer QtDialogs::AskHost(const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::Question, title, ShownText(text), QMessageBox::NoButton);
   box.setTextFormat(Qt::PlainText);
-  QPushButton* always = box.addButton(QStringLiteral("Always"), QMessageBox::AcceptRole);
-  QPushButton* once = box.addButton(QStringLiteral("This time"), QMessageBox::AcceptRole);
-  QPushButton* never = box.addButton(QStringLiteral("Never"), QMessageBox::RejectRole);
+  QPushButton* always = box.addButton(QStringLiteral("&Always"), QMessageBox::AcceptRole);
+  QPushButton* once = box.addButton(QStringLiteral("&This time"), QMessageBox::AcceptRole);
+  QPushButton* never = box.addButton(QStringLiteral("&Never"), QMessageBox::RejectRole);
   box.setDefaultButton(once);
   // Closing the box allows nothing, and is not remembered either.
   box.setEscapeButton(never);

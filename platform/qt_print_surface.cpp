@@ -462,6 +462,9 @@ struct QtPrintSurface::Device : DrawingSettings {
     if (queue.Active()) queue.Abandon();
     writer.reset();
     file.reset();  // an uncommitted QSaveFile removes its temporary file
+    // Nor does the empty file that claimed a time-stamped name stay behind.
+    if (pdf && !target.path.isEmpty() && QFileInfo(target.path).size() == 0 && !QFileInfo(target.path).isSymLink())
+      QFile::remove(target.path);
   }
 
   // Starts the document, or the pages broken since the last output.

@@ -30,7 +30,9 @@ class HttpClient {
  public:
   virtual ~HttpClient() = default;
   // A GET of url; any certificate is accepted. Throws ZarnError when no reply
-  // arrives (unresolvable host, refused connection, time-out, bad address).
+  // arrives (unresolvable host, refused connection, time-out, bad address),
+  // when the reply is larger than 64 MB, or when it has not all arrived 10
+  // minutes after the request, redirects included.
   // The HTTP status is not an error. A request that mayAsk refuses is not
   // sent: the reply is then the last one received (empty for the first).
   virtual HttpReply Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& mayAsk = {}) = 0;
@@ -39,8 +41,9 @@ class HttpClient {
 class Downloader {
  public:
   virtual ~Downloader() = default;
-  // Copies url to path, replacing a file there; false when it failed or when
-  // mayAsk refused a request (which is then not sent, and nothing is written).
+  // Copies an http or https url to path, replacing a file there; false when
+  // it failed, was larger than 64 MB or took more than 10 minutes, or when
+  // mayAsk refused a request (which is then not sent); nothing is written then.
   virtual bool Download(const QString& url, const QString& path, const HostCheck& mayAsk = {}) = 0;
 };
 

@@ -4,7 +4,8 @@
 # "zarn://" link to it, the way the desktop's link handler starts it: the
 # sample invoice (examples/scripts/invoice.txt), whose logo zarn downloads from
 # the same service. The program runs from a copy in out/sample/ with a
-# zarn.ini that asks for a PDF copy of every job into out/sample/pdf/.
+# zarn.ini that asks for a PDF copy of every job into out/sample/pdf/ and
+# names the sample service as the one service host.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,7 +16,9 @@ out=$root/out/sample
 rm -rf "$out"
 mkdir -p "$out/pdf"
 cp build/zarn "$out/zarn"
-printf '1\r\n%s\r\n' "$out/pdf" > "$out/zarn.ini"
+# The third line names the one service this desk prints for, as on an
+# unattended desk: no box asks whether it may.
+printf '1\r\n%s\r\n127.0.0.1\r\n' "$out/pdf" > "$out/zarn.ini"
 
 python3 examples/sample_service.py examples --requests 10 --seconds 120 \
   > "$out/service.out" 2> "$out/service.log" &

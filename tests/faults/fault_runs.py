@@ -32,6 +32,9 @@ TOTAL_SECONDS = 95
 DEADLINE = time.monotonic() + TOTAL_SECONDS
 # Abort is the default button; Ignore is two tabs on (after Retry).
 KEYS = {"abort": ["Return"], "ignore": ["Tab", "Tab", "space"]}
+# Cases that press Ctrl+C (SIGINT) in their open boxes instead of answering:
+# the script's message box, then the trap's own box that it brings.
+INTERRUPTS = {"Ctrl+C in open boxes": 2}
 OLD_BYTES = b"%PDF-1.4\n% an earlier document that must survive\n" + bytes(range(256)) * 8
 # Mount tricks need root (and a kernel that lets it make a mount namespace).
 AS_ROOT = os.geteuid() == 0 and subprocess.run(["unshare", "--mount", "true"], capture_output=True).returncode == 0
@@ -59,7 +62,9 @@ ONE_PAGE = b"PDFNAME|old\r\nSD|P|A4|1\r\nPT|1000|1000|A page for the PDF copy|50
 CASES = [
     ("reply cut mid-body", "/cut/5000", None, ["ignore"], "zarn.mWEB.GetURL", True),
     ("service refuses", "refused", None, ["abort"], "zarn.mWEB.GetURL", False),
-    ("reply of 100 MB", "/big/100", None, [], None, True),
+    ("reply of 100 MB", "/big/100", None, ["ignore"], "zarn.mWEB.GetURL", True),
+    ("Ctrl+C in open boxes", b"MSGBOX|zarn|first|\r\nMRG|10|10\r\n", None, ["ignore"],
+     "zarn.mPRINTSCRIPT.ExecutePrintScript", True),
     ("GF refused", "gf:refused", None, [], None, True),
     ("GF cut short", "gf:cut", None, [], None, True),
     ("PDF folder not writable", ONE_PAGE, "readonly", ["ignore"], "zarn.mPRINTSCRIPT.StartDoc", True),
@@ -81,25 +86,41 @@ def write(path, data):
         f.write(data)
 
 
-def answer_dialog(keys, done):
-    """Focuses the trap's box (title "zarn"; the main window is "zarn://") and
-    types keys; a box answered before (in done) is not taken again. False when
-    no new box shows within a few seconds."""
-    for _ in range(100):
+def fresh_box(done, tries=100):
+    """A visible box titled "zarn" (the main window is "zarn://") not in done."""
+    for _ in range(tries):
         found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^zarn$"],
                                capture_output=True, text=True).stdout.split()
         fresh = [w for w in found if w not in done]
         if fresh:
-            window = fresh[-1]
-            subprocess.run(["xdotool", "windowfocus", "--sync", window], capture_output=True, timeout=5)
-            subprocess.run(["xdotool", "key", "--delay", "50"] + keys, capture_output=True, timeout=5)
-            done.add(window)
-            return True
+            return fresh[-1]
         time.sleep(0.1)
-    return False
+    return None
 
 
-def run_program(command, env, log_path, answers, cwd):
+def answer_dialog(keys, done):
+    """Focuses the trap's box and types keys; a box answered before (in done)
+    is not taken again. False when no new box shows within a few seconds."""
+    window = fresh_box(done)
+    if window is None:
+        return False
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], capture_output=True, timeout=5)
+    subprocess.run(["xdotool", "key", "--delay", "50"] + keys, capture_output=True, timeout=5)
+    done.add(window)
+    return True
+
+
+def interrupt_box(proc, done, tries=100):
+    """Sends Ctrl+C's signal while a new box is open; False when none shows."""
+    window = fresh_box(done, tries)
+    if window is None:
+        return False
+    os.kill(proc.pid, signal.SIGINT)
+    done.add(window)
+    return True
+
+
+def run_program(command, env, log_path, answers, cwd, interrupts=0):
     """Runs until the end, answering one dialog per new error log line. Returns
     (exit code or None when killed, seconds, peak RSS in KiB, dialogs answered)."""
     start = time.monotonic()
@@ -116,7 +137,14 @@ def run_program(command, env, log_path, answers, cwd):
             if time.monotonic() - start > CASE_SECONDS or time.monotonic() > DEADLINE:
                 return None, time.monotonic() - start, 0, answered
             lines = (read(log_path) or b"").count(b"\r\n")
-            if lines > answered:
+            if interrupts and lines == answered == 0:
+                # The script's own box, before any error.
+                interrupts -= interrupt_box(proc, windows, tries=1)
+            elif interrupts and lines > answered:
+                if interrupt_box(proc, windows):
+                    interrupts -= 1
+                    answered += 1
+            elif lines > answered:
                 choice = answers[min(answered, len(answers) - 1)] if answers else "abort"
                 if answer_dialog(KEYS[choice], windows):
                     answered += 1
@@ -219,7 +247,8 @@ def run_case(case, zarn, service, top):
     env.pop("QT_QPA_PLATFORM", None)
     subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=b"before", stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, check=True)
-    code, seconds, rss, answered = run_program(wrap + [program, link], env, log_path, answers, folder)
+    code, seconds, rss, answered = run_program(wrap + [program, link], env, log_path, answers, folder,
+                                               INTERRUPTS.get(name, 0))
     if pdf_trick == "full" and AS_ROOT and os.path.isdir(pdf_folder + ".after"):
         shutil.rmtree(pdf_folder)
         os.rename(pdf_folder + ".after", pdf_folder)
@@ -255,7 +284,10 @@ def run_case(case, zarn, service, top):
         stray += [f for f in os.listdir(around) if f.endswith(".pdf") and os.path.join(around, f) not in keep]
         checks.append((not stray, "nothing left beside %s: %s" % (os.path.basename(path), stray)))
     if served == "/big/100":
-        checks.append((("\r\nService response :PDFNAME|big\r\n") in run_log, "the big reply reached the run log"))
+        checks.append((bool(log_lines) and "larger than 64 MB" in log_lines[0], "the reply was cut at 64 MB"))
+    if name in INTERRUPTS:
+        control_c = [l for l in log_lines if "65535\tException: Control C Exit" in l]
+        checks.append((len(control_c) == INTERRUPTS[name] == len(log_lines), "each Ctrl+C trapped as 65535"))
     failed = [what for ok, what in checks if not ok]
     summary = "%-24s exit %-4s %5.1f s  peak RSS %4d MiB  intact %-3s log: %s" % (
         name, code, seconds, rss // 1024, "yes" if intact else "no",

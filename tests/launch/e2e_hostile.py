@@ -1,0 +1,247 @@
+#!/usr/bin/env python3
+"""End to end: the real zarn against a hostile print service on loopback.
+
+Each case runs the real program from a copy in a fresh folder, under a
+temporary HOME whose answers file allows the loopback service, and checks
+what a hostile script could do before: write outside the program folder,
+through a symbolic link or over the program's own files, copy local files,
+keep the user in a flood of message boxes, or lose a PDF copy to another job
+started in the same second.
+
+usage: e2e_hostile.py <zarn program>
+Exit 77 (skipped) when there is no X display."""
+import base64
+import datetime
+import glob
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+SKIP = 77
+CASE_SECONDS = 40
+PAYLOAD = b"planted by a hostile service\n"
+
+
+class Service(ThreadingHTTPServer):
+    daemon_threads = True
+
+    def __init__(self, png):
+        super().__init__(("127.0.0.1", 0), Handler)
+        self.script = b""
+        self.png = png
+
+
+class Handler(BaseHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        body = (self.server.script if self.path.startswith("/print") else
+                self.server.png if self.path.startswith("/logo.png") else PAYLOAD)
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+def boxes():
+    return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^zarn$"],
+                          capture_output=True, text=True).stdout.split()
+
+
+def answer_boxes(procs, keys):
+    """Answers each new "zarn" box with the next keys (the last repeat) until
+    every process has ended; returns how many boxes were answered."""
+    done, answered, start = set(), 0, time.monotonic()
+    while any(p.poll() is None for p in procs) and time.monotonic() - start < CASE_SECONDS:
+        fresh = [w for w in boxes() if w not in done]
+        if fresh:
+            time.sleep(0.3)  # let the box take its keys
+            subprocess.run(["xdotool", "windowfocus", "--sync", fresh[-1]], capture_output=True, timeout=5)
+            subprocess.run(["xdotool", "key", "--delay", "50"] + keys[min(answered, len(keys) - 1)],
+                           capture_output=True, timeout=5)
+            done.add(fresh[-1])
+            answered += 1
+        time.sleep(0.1)
+    for p in procs:
+        if p.poll() is None:
+            p.kill()
+        p.wait()
+    return answered
+
+
+class Desk:
+    """A program folder with the installed program's files, and a home."""
+
+    def __init__(self, top, zarn, pdf_copy=False, home=None):
+        self.folder = tempfile.mkdtemp(dir=top)
+        self.home = home or os.path.join(self.folder, "home")
+        os.makedirs(os.path.join(self.home, ".config", "zarn"), exist_ok=True)
+        with open(os.path.join(self.home, ".config", "zarn", "service-hosts"), "w") as f:
+            f.write("allow 127.0.0.1\n")
+        self.program = os.path.join(self.folder, "zarn")
+        shutil.copy(zarn, self.program)
+        self.pdf = os.path.join(self.folder, "pdf")
+        os.makedirs(self.pdf)
+        self.own = {}
+        for name, data in (("zarn.ini", b"%d\r\n%s\r\n" % (pdf_copy, self.pdf.encode())),
+                           ("zarn-link", b"#!/bin/sh\nexec ./zarn \"\\\"$1/\\\"\"\n")):
+            with open(os.path.join(self.folder, name), "wb") as f:
+                f.write(data)
+        for name in ("zarn", "zarn.ini", "zarn-link"):
+            self.own[name] = digest(os.path.join(self.folder, name))
+
+    def start(self, port, cwd=None):
+        link = '"zarn://%s/"' % base64.b64encode(("127.0.0.1:%d/print?job=x" % port).encode()).decode()
+        env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
+        env.update(HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"), XDG_RUNTIME_DIR=self.home,
+                   XDG_CACHE_HOME=os.path.join(self.home, ".cache"), LC_ALL="C.UTF-8",
+                   CUPS_SERVER=os.path.join(self.folder, "no-cups.sock"))
+        env.pop("QT_QPA_PLATFORM", None)
+        return subprocess.Popen([self.program, link], env=env, cwd=cwd or self.folder, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def own_files_intact(self):
+        return all(digest(os.path.join(self.folder, n)) == d for n, d in self.own.items())
+
+    def path(self, *names):
+        return os.path.join(self.folder, *names)
+
+
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def exists(path):
+    return os.path.lexists(path)
+
+
+def run_log():
+    return subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
+                          timeout=20).stdout.decode("utf-8", "replace")
+
+
+def pdfs(folder):
+    return sorted(glob.glob(os.path.join(folder, "**", "*.pdf"), recursive=True))
+
+
+def case_downloads(service, top, zarn):
+    desk = Desk(top, zarn)
+    home = desk.home
+    victim = os.path.join(home, "victim.txt")
+    with open(victim, "wb") as f:
+        f.write(b"the user's own file\n")
+    os.symlink(victim, desk.path("link.txt"))
+    port = service.server_address[1]
+    web = "http://127.0.0.1:%d/file" % port
+    lines = [
+        "GF|%s|%s" % (web, os.path.join(home, ".bashrc")),   # absolute: its name, in the program folder
+        "GF|%s|..\\..\\evil.txt" % web,                      # "..": likewise
+        "GF|%s|rel.txt" % web,                               # relative: the program folder, not the current one
+        "GF|%s|link.txt" % web,                              # through a symbolic link: refused
+        "GF|%s|zarn.ini" % web,                              # the program's own files: refused
+        "GF|%s|zarn-link" % web,
+        "GF|%s|zarn" % web,
+        "GF|file://%s|copied.txt" % victim,                  # local files: refused
+        "GF|http://127.0.0.1:%d/logo.png|C:\\temp\\logo.png" % port,
+        "SD|P|A4|1",
+        "DI|C:\\temp\\logo.png|1000|1000|1440|1440",         # reads what that GF wrote
+        "ED",
+    ]
+    service.script = ("\r\n".join(lines) + "\r\n").encode()
+    proc = desk.start(port, cwd=home)  # started from the home folder
+    answer_boxes([proc], [["Return"]])
+    log = run_log()
+    documents = pdfs(os.path.join(home, "Documents"))
+    images = subprocess.run(["pdfimages", "-list", documents[0]], capture_output=True,
+                            text=True).stdout.splitlines()[2:] if documents else []
+    return {
+        "exit": (proc.returncode, 0),
+        "nothing written in the home folder": (
+            [n for n in (".bashrc", "rel.txt", "copied.txt") if exists(os.path.join(home, n))], []),
+        "nothing written above the program folder": (exists(os.path.join(os.path.dirname(desk.folder), "evil.txt")),
+                                                     False),
+        "written in the program folder": (
+            [n for n in (".bashrc", "evil.txt", "rel.txt", "logo.png") if os.path.isfile(desk.path(n))],
+            [".bashrc", "evil.txt", "rel.txt", "logo.png"]),
+        "the linked file intact": (open(victim, "rb").read(), b"the user's own file\n"),
+        "the program's own files intact": (desk.own_files_intact(), True),
+        "no local file copied": (exists(desk.path("copied.txt")), False),
+        "refusals in the run log": (log.count("MESSAGE :GF refused: "), 5),
+        "the logo printed": (len(images), 1),
+        "no error trapped": (exists(desk.path("error_handler.txt")), False),
+    }
+
+
+def case_stop_printing(service, top, zarn):
+    desk = Desk(top, zarn, pdf_copy=True)
+    service.script = b"SD|P|A4|1\r\nPT|1000|1000|a page that must not print|5000|0|L|0\r\n" + \
+        b"".join(b"MSGBOX|zarn|box %d|\r\n" % i for i in range(1, 6)) + b"ED\r\n"
+    proc = desk.start(service.server_address[1])
+    # OK on the first two; the third offers "Stop printing" (Alt+S).
+    answered = answer_boxes([proc], [["Return"], ["Return"], ["alt+s"]])
+    log = run_log()
+    return {
+        "exit": (proc.returncode, 0),
+        "boxes": (answered, 3),
+        "stopped in the run log": (log.endswith("MESSAGE :Stopped by the user\r\nZARN end: " + log[-19:]), True),
+        "nothing printed or copied": (pdfs(os.path.join(desk.home, "Documents")) + pdfs(desk.pdf), []),
+        "no error trapped": (exists(desk.path("error_handler.txt")), False),
+    }
+
+
+def case_same_second(service, top, zarn):
+    home = os.path.join(top, "shared-home")
+    desks = [Desk(top, zarn, pdf_copy=True, home=home) for _ in range(2)]
+    for d in desks[1:]:
+        d.pdf = desks[0].pdf  # one PDF folder for both, as on one desk
+        with open(d.path("zarn.ini"), "wb") as f:
+            f.write(b"1\r\n%s\r\n" % d.pdf.encode())
+    service.script = b"SD|P|A4|1\r\nPT|1000|1000|one of two jobs|5000|0|L|0\r\nED\r\n"
+    # Started together, at the start of a second, so that both stamp the same one.
+    time.sleep(1.05 - datetime.datetime.now().microsecond / 1e6)
+    procs = [d.start(service.server_address[1]) for d in desks]
+    answer_boxes(procs, [["Return"]])
+    copies, printed = pdfs(desks[0].pdf), pdfs(os.path.join(home, "Documents"))
+    return {
+        "exits": ([p.returncode for p in procs], [0, 0]),
+        "two PDF copies": (len(copies), 2),
+        "two printer runs on the PDF writer": (len(printed), 2),
+        "every file a whole PDF": (all(open(p, "rb").read().rstrip().endswith(b"%%EOF")
+                                       for p in copies + printed), True),
+    }
+
+
+def main():
+    zarn = os.path.abspath(sys.argv[1])
+    if not os.environ.get("DISPLAY"):
+        print("no X display: skipped")
+        return SKIP
+    with tempfile.TemporaryDirectory(prefix="zarn-hostile-") as top:
+        logo = os.path.join(top, "logo.png")
+        subprocess.run(["convert", "-size", "16x16", "xc:red", logo], check=True)
+        service = Service(open(logo, "rb").read())
+        threading.Thread(target=service.serve_forever, daemon=True).start()
+        failures = 0
+        for name, case in (("downloads", case_downloads), ("stop printing", case_stop_printing),
+                           ("two jobs in one second", case_same_second)):
+            checks = case(service, top, zarn)
+            bad = {k: v for k, v in checks.items() if v[0] != v[1]}
+            print("%-24s %s" % (name, "ok" if not bad else "FAILED"))
+            for what, (got, want) in bad.items():
+                print("    %s: %r, not %r" % (what, got, want))
+            failures += bool(bad)
+        service.shutdown()
+    print("%d passed, %d failed" % (3 - failures, failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
