@@ -204,7 +204,8 @@ class Checker {
                                        "one exists; the switch needs the exact name)")
                       : QStringLiteral(" (the run log gets %1)")
                             .arg(Shown(QStringLiteral("MESSAGE :Device '") + name + QStringLiteral("' not exists!")));
-    if (name.endsWith(u'\r')) message += QStringLiteral("; the name ends in the CR of its line: end the line with \"|\"");
+    if (name.endsWith(u'\r'))
+      message += QStringLiteral("; the name ends in the CR of its line: end the line with \"|\"");
     Add(number, Kind::PrinterNotExact, message + QStringLiteral("; printers here: ") + printers_->names.join(u", "));
   }
 
@@ -264,9 +265,9 @@ class Checker {
       }
       for (const DataMarker& marker : kDataMarkers) {
         if (!line.contains(QStringView(marker.text))) continue;
+        const QString markerName = QString::fromUtf16(marker.text.data(), static_cast<qsizetype>(marker.text.size()));
         if (marker.action != DataAction::EndDocument)
-          WarnNoClosingBar(number, line, marker.text == u"RPTDT" ? QStringLiteral("RPTDT data")
-                                                                  : QString::fromUtf16(marker.text.data(), marker.text.size()));
+          WarnNoClosingBar(number, line, marker.action == DataAction::PrintRecord ? markerName + QStringLiteral(" data") : markerName);
         if (marker.action == DataAction::PrintRecord) {
           anyRecord = true;
           const QStringList values = line.split(u'|');
@@ -339,7 +340,9 @@ QString FindingKindName(Kind kind) {
   return QStringLiteral("finding");
 }
 
-bool IsWarning(Kind kind) { return kind == Kind::PrinterNotExact || kind == Kind::LowerCase || kind == Kind::NoClosingBar; }
+bool IsWarning(Kind kind) {
+  return kind == Kind::PrinterNotExact || kind == Kind::LowerCase || kind == Kind::NoClosingBar;
+}
 
 QList<ScriptFinding> CheckPrintScript(const QString& script, const MachinePrinters* printers) {
   return Checker(script, printers).Run();
