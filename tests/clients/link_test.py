@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A value holding & # + % | ü reaches the sample service unchanged through
-the real zarn, with the link made by examples/print.html's recipe; the JS and
-Python builders make the same link.
+the real zarn, with the link made by examples/print.html's recipe (the
+builders' own tests hold their links to the same recipe).
 
 usage: link_test.py <zarn program> <source folder>
 Exit 77 (skipped) when there is no X display."""
@@ -25,18 +25,8 @@ def page_link(source, port):
     return subprocess.run(["node", "-e", program], capture_output=True, text=True, check=True).stdout
 
 
-def builder_links(source, address):
-    js = ("import(%s).then((m) => process.stdout.write(m.link(%s)));"
-          % (json.dumps(os.path.join(source, "clients", "js", "zarn.js")), json.dumps(address)))
-    from_js = subprocess.run(["node", "-e", js], capture_output=True, text=True, check=True).stdout
-    sys.path.insert(0, os.path.join(source, "clients", "python"))
-    import zarn_script
-    return from_js, zarn_script.link(address)
-
-
 def main():
     zarn, source = sys.argv[1], sys.argv[2]
-    sys.dont_write_bytecode = True
     failures = []
     with tempfile.TemporaryDirectory(prefix="zarn-link-") as folder:
         service = subprocess.Popen([sys.executable, os.path.join(source, "examples", "sample_service.py"),
@@ -45,14 +35,9 @@ def main():
         try:
             port = int(service.stdout.readline().split()[1])
             link = page_link(source, port)
-            from urllib.parse import quote
-            address = "127.0.0.1:%d/print?job=hello&customer=%s" % (port, quote(VALUE, safe="-_.!~*'()"))
-            for made in builder_links(source, address):
-                if made != link:
-                    failures.append("a builder's link %r differs from the page's %r" % (made, link))
             if not os.environ.get("DISPLAY"):
-                print("no X display: the run through zarn is skipped")
-                return SKIP if not failures else 1
+                print("no X display: skipped")
+                return SKIP
             program = os.path.join(folder, "zarn")
             shutil.copy(zarn, program)
             home = os.path.join(folder, "home")
