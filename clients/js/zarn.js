@@ -106,6 +106,7 @@ export class Script {
       if (!known.has(name)) throw new Error(`${keyword} has no field "${name}"`);
     }
     const out = [keyword];
+    const uses = [];
     for (const [name, type, flag] of fields) {
       const value = args[name];
       if (value === undefined) {
@@ -113,13 +114,14 @@ export class Script {
         throw new Error(`${keyword} field "${name}" is missing`);
       }
       if (value instanceof Field) {
-        this.uses.push([value.name, keyword, name, type]);
+        uses.push([value.name, keyword, name, type]);
         out.push(checkText(keyword, name, value.name));
       } else {
         out.push(type === "text" ? checkText(keyword, name, value) : checkNumber(keyword, name, value, type));
       }
     }
     this.lines.push(out.join("|"));
+    this.uses.push(...uses);
     return this;
   }
 
@@ -153,6 +155,10 @@ export class Script {
   }
 
   toString() {
+    if (this.uses.length && !this.repeatBlock) {
+      const [name, keyword] = this.uses[0];
+      throw new Error(`${keyword} uses the field ${name}, but the script has no repeat block`);
+    }
     const lines = [...this.lines];
     if (this.repeatBlock) lines.push(...this.repeatBlock.lines());
     const text = lines.map((l) => l + "\r\n").join("");

@@ -135,7 +135,7 @@ class Script:
         unknown = set(args) - {f[0] for f in fields}
         if unknown:
             raise ValueError('%s has no field "%s"' % (keyword, sorted(unknown)[0]))
-        out = [keyword]
+        out, uses = [keyword], []
         for name, kind, *flag in fields:
             if name not in args:
                 if flag:
@@ -143,13 +143,14 @@ class Script:
                 raise ValueError('%s field "%s" is missing' % (keyword, name))
             value = args[name]
             if isinstance(value, Field):
-                self._uses.append((value.name, keyword, name, kind))
+                uses.append((value.name, keyword, name, kind))
                 out.append(_text(keyword, name, value.name))
             elif kind == "text":
                 out.append(_text(keyword, name, value))
             else:
                 out.append(_number(keyword, name, value, kind))
         self._lines.append("|".join(out))
+        self._uses += uses
         return self
 
     def pdfname(self, name, subfolder=""):
@@ -181,6 +182,9 @@ class Script:
         return self._repeat
 
     def __str__(self):
+        if self._uses and not self._repeat:
+            name, keyword = self._uses[0][:2]
+            raise ValueError("%s uses the field %s, but the script has no repeat block" % (keyword, name))
         lines = self._lines + (self._repeat.lines() if self._repeat else [])
         text = "".join(line + "\r\n" for line in lines)
         return text + "#REPRINT" if self._reprint else text
