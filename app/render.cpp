@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -16,6 +19,7 @@
 #include <string_view>
 
 #include "app/wiring.h"
+#include "engine/interpreter.h"
 #include "engine/parse_print.h"
 #include "engine/script_check.h"
 #include "errortrap/exception_guard.h"
@@ -28,6 +32,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: zarn-render SCRIPT [-o OUT.pdf | -o OUT.png] [--settings zarn.ini]\n"
     "       zarn-render --check SCRIPT\n"
+    "       zarn-render --commands\n"
     "  Runs the print script SCRIPT (\"-\": standard input) as the client does,\n"
     "  on our PDF writer printer alone. Every document the script prints goes\n"
     "  into OUT.pdf (default: out.pdf), one after the other. With OUT.png the\n"
@@ -39,8 +44,15 @@ constexpr char kUsage[] =
     "  --check draws and runs nothing: it lists every line the client\n"
     "  would skip or reject (unknown keyword, missing field, no number, number\n"
     "  too large, repeat field names no data line fills, data lines with too\n"
-    "  many values ...) as SCRIPT:LINE: KIND: MESSAGE, and exits 1 when there\n"
-    "  is any, 0 when there is none.\n";
+    "  many values ...) as SCRIPT:LINE: KIND: MESSAGE, and warns about lines\n"
+    "  that run but not as meant: a DEV name that no printer here has exactly,\n"
+    "  SD paper or orientation in lower case, a CR LF field or data line of a\n"
+    "  repeat section without its closing \"|\". Exits 1 when it lists\n"
+    "  anything, 0 when it lists nothing.\n"
+    "  --commands prints the interpreter's command table as JSON: every\n"
+    "  keyword in search order with its fields (name; type text, long = 32-bit\n"
+    "  whole number or short = 16-bit; optional; emptyEnds: an empty value\n"
+    "  ends the command) and whether the PDF copy run executes it.\n";
 
 // Prints instead of asking: message boxes on standard output, the trap's
 // question on standard error, answered Ignore.
@@ -79,11 +91,22 @@ bool ReadScript(const QString& path, QString& script) {
   return true;
 }
 
+// The printers a job started here would see, in the client's own list.
+MachinePrinters PrintersHere() {
+  PdfWriterPrinter pdfWriter(PdfWriterPrinter::Viewer([](const QString&) {}));
+  QtPrintSurface surface(pdfWriter);
+  MachinePrinters printers;
+  for (int i = 0; i < surface.Count(); ++i) printers.names << surface.DeviceName(i);
+  printers.current = surface.DeviceName();
+  return printers;
+}
+
 int Check(const QString& path) {
   QString script;
   if (!ReadScript(path, script)) return 2;
   const std::string name = (path == QLatin1String("-") ? QStringLiteral("stdin") : path).toStdString();
-  const QList<ScriptFinding> findings = CheckPrintScript(script);
+  const MachinePrinters printers = PrintersHere();
+  const QList<ScriptFinding> findings = CheckPrintScript(script, &printers);
   for (const ScriptFinding& f : findings)
     std::cout << name << ':' << f.line << ": " << FindingKindName(f.kind).toStdString() << ": "
               << f.message.toStdString() << "\n";
@@ -91,9 +114,36 @@ int Check(const QString& path) {
     std::cout << name << ": every line runs as written\n";
     return 0;
   }
-  std::cout << name << ": " << findings.size() << (findings.size() == 1 ? " line" : " lines")
-            << " the client skips or rejects\n";
+  const auto warnings = std::count_if(findings.begin(), findings.end(),
+                                      [](const ScriptFinding& f) { return IsWarning(f.kind); });
+  const auto rejected = findings.size() - warnings;
+  std::cout << name << ": " << rejected << (rejected == 1 ? " line" : " lines") << " the client skips or rejects, "
+            << warnings << (warnings == 1 ? " warning" : " warnings") << "\n";
   return 1;
+}
+
+// The interpreter's own command table as JSON, for references and builders.
+int PrintCommands() {
+  QJsonArray commands;
+  for (const CommandInfo& c : CommandTable()) {
+    QJsonArray fields;
+    bool optional = false;
+    qsizetype at = 0;
+    for (const QChar t : c.fieldTypes) {
+      if (t == u'/') {
+        optional = true;
+        continue;
+      }
+      QJsonObject field{{"name", c.fieldNames.at(at++)},
+                        {"type", t == u'N' ? "long" : t == u'S' ? "short" : "text"}};
+      if (optional) field.insert("optional", true);
+      if (t == u'E') field.insert("emptyEnds", true);
+      fields.append(field);
+    }
+    commands.append(QJsonObject{{"keyword", c.keyword}, {"fields", fields}, {"pdfCopy", c.inPdfCopy}});
+  }
+  std::cout << QJsonDocument(QJsonObject{{"commands", commands}}).toJson(QJsonDocument::Indented).toStdString();
+  return 0;
 }
 
 int Run(int argc, char** argv) {
@@ -103,6 +153,8 @@ int Run(int argc, char** argv) {
     const QString a = QString::fromLocal8Bit(argv[i]);
     if (a == QLatin1String("--check")) {
       check = true;
+    } else if (a == QLatin1String("--commands")) {
+      return PrintCommands();
     } else if ((a == QLatin1String("-o") || a == QLatin1String("--settings")) && i + 1 < argc) {
       (a == QLatin1String("-o") ? out : settingsPath) = QString::fromLocal8Bit(argv[++i]);
     } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
@@ -210,9 +262,9 @@ int Run(int argc, char** argv) {
 }  // namespace zarn
 
 int main(int argc, char** argv) {
-  // The check draws nothing, so it needs no display.
+  // The check and the command table draw nothing, so they need no display.
   for (int i = 1; i < argc; ++i) {
-    if (std::string_view(argv[i]) == "--check") {
+    if (std::string_view(argv[i]) == "--check" || std::string_view(argv[i]) == "--commands") {
       QCoreApplication app(argc, argv);
       return zarn::Run(argc, argv);
     }

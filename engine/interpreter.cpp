@@ -62,6 +62,7 @@ using Handler = void (*)(Engine&, const FieldArgs&);
 struct Command {
   std::u16string_view keyword;
   std::u16string_view fields;  // field type letters (engine/script_fields.h)
+  std::string_view names;      // one name per field, blank-separated, for script authors
   bool inPdfPass;              // false: the PDF copy run skips the line
   Handler run;
 };
@@ -219,33 +220,47 @@ void RunDrawGradient(Engine& e, const FieldArgs& f) {
 // The command table, searched in this order; the first match runs. The type
 // letters say how each field after the keyword is read (engine/script_fields.h).
 constexpr std::array<Command, 26> kCommands{{
-    {u"PDFNAME", u"T/TT", true, RunPdfName},
-    {u"QRC", u"ENNNN", true, RunQrc},
-    {u"GF", u"ET", true, RunGetFile},
-    {u"MSGBOX", u"TTT", false, RunMsgBox},
-    {u"PSZ", u"NNT", true, RunPaperSize},
-    {u"RPTPSZ", u"NNT", true, RunPaperSize},
-    {u"DEV", u"T", true, RunDevice},
-    {u"RPTDEV", u"T", true, RunDevice},
-    {u"MRG", u"NN", true, RunMargin},
-    {u"NP", u"", true, RunNewPage},
-    {u"SSD", u"", true, RunSimpleStartDoc},
-    {u"SD", u"TTN", true, RunStartDoc},
-    {u"ED", u"", true, RunEndDoc},
-    {u"SFX", u"N", true, RunSFX},
-    {u"SFY", u"N", true, RunSFY},
-    {u"SFXR", u"N", true, RunSFXR},
-    {u"SFYR", u"N", true, RunSFYR},
-    {u"SF", u"TNNN", true, RunSetFont},
-    {u"MXT", u"NTNNTN", true, RunMoveXText},
-    {u"SPR", u"T", true, RunSimplePrint},
-    {u"PT", u"NNTNNTN/T", true, RunPrintText},
-    {u"DB", u"NNNNNNTS", true, RunDrawBox},
-    {u"DL", u"NNNNNT/N", true, RunDrawLine},
-    {u"SFC", u"T", true, RunSetForeColor},
-    {u"DI", u"TNNNN", true, RunDrawImage},
-    {u"DG", u"TTNNNNN", true, RunDrawGradient},
+    {u"PDFNAME", u"T/TT", "subfolder name unused", true, RunPdfName},
+    {u"QRC", u"ENNNN", "text x y width height", true, RunQrc},
+    {u"GF", u"ET", "url file", true, RunGetFile},
+    {u"MSGBOX", u"TTT", "title line1 line2", false, RunMsgBox},
+    {u"PSZ", u"NNT", "width height form", true, RunPaperSize},
+    {u"RPTPSZ", u"NNT", "width height form", true, RunPaperSize},
+    {u"DEV", u"T", "printer", true, RunDevice},
+    {u"RPTDEV", u"T", "printer", true, RunDevice},
+    {u"MRG", u"NN", "top left", true, RunMargin},
+    {u"NP", u"", "", true, RunNewPage},
+    {u"SSD", u"", "", true, RunSimpleStartDoc},
+    {u"SD", u"TTN", "orientation paper copies", true, RunStartDoc},
+    {u"ED", u"", "", true, RunEndDoc},
+    {u"SFX", u"N", "x", true, RunSFX},
+    {u"SFY", u"N", "y", true, RunSFY},
+    {u"SFXR", u"N", "dx", true, RunSFXR},
+    {u"SFYR", u"N", "dy", true, RunSFYR},
+    {u"SF", u"TNNN", "font size bold italic", true, RunSetFont},
+    {u"MXT", u"NTNNTN", "x text width height align wrap", true, RunMoveXText},
+    {u"SPR", u"T", "text", true, RunSimplePrint},
+    {u"PT", u"NNTNNTN/T", "x y text width height align wrap mode", true, RunPrintText},
+    {u"DB", u"NNNNNNTS", "x y width height corner border colour fill", true, RunDrawBox},
+    {u"DL", u"NNNNNT/N", "x1 y1 x2 y2 width colour style", true, RunDrawLine},
+    {u"SFC", u"T", "colour", true, RunSetForeColor},
+    {u"DI", u"TNNNN", "file x y width height", true, RunDrawImage},
+    {u"DG", u"TTNNNNN", "colour1 colour2 direction x y width height", true, RunDrawGradient},
 }};
+
+// Every field of a row has its name.
+constexpr bool NamesMatchFields(const Command& c) {
+  qsizetype letters = 0, names = 0;
+  for (const char16_t t : c.fields) letters += t != u'/';
+  bool inName = false;
+  for (const char ch : c.names) {
+    if (ch != ' ' && !inName) ++names;
+    inName = ch != ' ';
+  }
+  return letters == names;
+}
+static_assert(std::all_of(kCommands.begin(), kCommands.end(), NamesMatchFields),
+              "a command table row names more or fewer fields than it reads");
 
 constexpr std::u16string_view kPdfName = u"PDFNAME";
 
@@ -394,6 +409,20 @@ LineCheck CheckScriptLine(QStringView line) {
     check.fieldTypes = QString::fromUtf16(command->fields.data(), static_cast<qsizetype>(command->fields.size()));
   }
   return check;
+}
+
+QList<CommandInfo> CommandTable() {
+  QList<CommandInfo> table;
+  for (const Command& c : kCommands) {
+    CommandInfo info;
+    info.keyword = QString::fromUtf16(c.keyword.data(), static_cast<qsizetype>(c.keyword.size()));
+    info.fieldTypes = QString::fromUtf16(c.fields.data(), static_cast<qsizetype>(c.fields.size()));
+    info.fieldNames = QString::fromLatin1(c.names.data(), static_cast<qsizetype>(c.names.size()))
+                          .split(u' ', Qt::SkipEmptyParts);
+    info.inPdfCopy = c.inPdfPass;
+    table.append(info);
+  }
+  return table;
 }
 
 std::u16string_view CommandFieldTypes(std::u16string_view keyword) {

@@ -44,6 +44,16 @@ struct LineCheck {
 };
 LineCheck CheckScriptLine(QStringView line);
 
+// One row of the command table, as script authors are told it.
+struct CommandInfo {
+  QString keyword;
+  QString fieldTypes;      // type letters (engine/script_fields.h)
+  QStringList fieldNames;  // one per field after the keyword, in order
+  bool inPdfCopy = true;   // false: the PDF copy run skips the line
+};
+// The table in its search order.
+QList<CommandInfo> CommandTable();
+
 // The type letters of a command in the table; std::logic_error for a keyword
 // that is not there.
 std::u16string_view CommandFieldTypes(std::u16string_view keyword);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/document.h"
 #include "engine/interpreter.h"
 #include "engine/parse_print.h"
 #include "errortrap/convert.h"
@@ -25,7 +26,8 @@ constexpr std::array kKindNames{
     KindName{Kind::OtherError, "error"},               KindName{Kind::UnfilledName, "unfilled-field"},
     KindName{Kind::TooManyValues, "too-many-values"},  KindName{Kind::NotADataLine, "not-a-data-line"},
     KindName{Kind::NeverRead, "never-read"},           KindName{Kind::NoData, "no-data"},
-    KindName{Kind::CommentIsData, "comment-is-data"},
+    KindName{Kind::CommentIsData, "comment-is-data"}, KindName{Kind::PrinterNotExact, "printer-not-exact"},
+    KindName{Kind::LowerCase, "lower-case"},           KindName{Kind::NoClosingBar, "no-closing-bar"},
 };
 
 // A field as the author can read it: quoted, with line ends and tabs shown.
@@ -112,7 +114,9 @@ bool DescribeTrapped(const LineCheck& c, Kind& kind, QString& message) {
 
 class Checker {
  public:
-  explicit Checker(const QString& script) : script_(script) {}
+  Checker(const QString& script, const MachinePrinters* printers) : script_(script), printers_(printers) {
+    if (printers_) current_ = printers_->current;
+  }
 
   QList<ScriptFinding> Run() {
     const qsizetype repeatAt = script_.indexOf(kRepeatMarker);
@@ -148,12 +152,71 @@ class Checker {
       kind = Kind::UnknownKeyword;
       message = QStringLiteral("%1 is no command; the line is skipped without a message").arg(Shown(c.keyword));
       if (line.contains(kPdfOnlyMarker)) message += QStringLiteral(" (PDFONLY has no effect in a repeat script)");
+    } else if (c.fate == LineCheck::Fate::Runs) {
+      WarnAboutRun(number, c.command, WithoutLeadingSpaces(line).split(u'|'));
+      return;
     } else if (!DescribeTrapped(c, kind, message)) {
       return;
     }
     const QString detail =
         !record.isEmpty() && line != raw ? QStringLiteral(" (with the values of ") + record + u')' : QString();
     Add(number, kind, message, detail);
+  }
+
+  // A command that runs, but perhaps not as meant.
+  void WarnAboutRun(qsizetype number, const QString& command, const QStringList& fields) {
+    if (command == u"SD") {
+      const QString orientation = fields.value(1), paper = fields.value(2);
+      if (paper == u"a4" || paper == u"a5")
+        Add(number, Kind::LowerCase,
+            QStringLiteral("SD paper %1 is not \"%2\": paper names are matched in capitals, so the paper is left as "
+                           "it was (and the page bottom for automatic page breaks is not the A4 one)")
+                .arg(Shown(paper), paper.toUpper()));
+      if (orientation == u"p" || orientation == u"l")
+        Add(number, Kind::LowerCase,
+            QStringLiteral("SD orientation %1 is not \"%2\": it is matched in capitals, so the orientation is left "
+                           "as it was")
+                .arg(Shown(orientation), orientation.toUpper()));
+    } else if (command == u"DEV" || command == u"RPTDEV") {
+      FollowDevice(number, command, fields.value(1));
+    }
+  }
+
+  // DeviceName and SetPrinter on this machine's printers: the existence check
+  // ignores case and takes patterns, the switch needs the exact name.
+  void FollowDevice(qsizetype number, const QString& command, QString name) {
+    if (!printers_) return;
+    const QString given = name;
+    if (name.isEmpty() || name.toLower() == u"default") name = lastDevice_;
+    const QString pattern = name.toLower();
+    const bool exists = std::any_of(printers_->names.begin(), printers_->names.end(),
+                                    [&](const QString& p) { return MatchesPattern(p.toLower(), pattern); });
+    if (exists) {
+      lastDevice_ = current_;
+      if (printers_->names.contains(name)) {
+        current_ = name;
+        return;
+      }
+    }
+    QString message = QStringLiteral("%1 %2 matches no printer here exactly, so the job goes on printing on %3")
+                          .arg(command, Shown(given), Shown(current_));
+    message += exists ? QStringLiteral(" (a printer matches it ignoring case or as a pattern: that only checks that "
+                                       "one exists; the switch needs the exact name)")
+                      : QStringLiteral(" (the run log gets %1)")
+                            .arg(Shown(QStringLiteral("MESSAGE :Device '") + name + QStringLiteral("' not exists!")));
+    if (name.endsWith(u'\r'))
+      message += QStringLiteral("; the name ends in the CR of its line: end the line with \"|\"");
+    Add(number, Kind::PrinterNotExact, message + QStringLiteral("; printers here: ") + printers_->names.join(u", "));
+  }
+
+  // A CR LF field or data line whose last field keeps the line's CR.
+  void WarnNoClosingBar(qsizetype number, const QString& line, const QString& what) {
+    if (!line.endsWith(u'\r') || line.endsWith(QStringLiteral("|\r")) || !line.contains(u'|')) return;
+    Add(number, Kind::NoClosingBar,
+        QStringLiteral("this %1 line does not end with \"|\": its last field keeps the CR of the line end%2; "
+                       "end the line with \"|\"")
+            .arg(what, what == u"RPTFLD" ? QStringLiteral(", so that name only matches at the end of a template line")
+                                        : QStringLiteral(", so that value is not the one written")));
   }
 
   // Lines the interpreter skips on purpose: the PDF-only marker, and lines
@@ -173,6 +236,7 @@ class Checker {
     const QStringList rest = script_.mid(markerAt + kRepeatMarker.size()).split(u'\n');
     const QStringList fieldNames = (kRepeatMarker.toString() + rest.value(0)).split(u'|');
     const qsizetype fieldLine = std::max<qsizetype>(1, templateLines.size());
+    WarnNoClosingBar(fieldLine, rest.value(0), QStringLiteral("RPTFLD"));
 
     qsizetype mostValues = 0;
     bool anyRecord = false;
@@ -201,6 +265,9 @@ class Checker {
       }
       for (const DataMarker& marker : kDataMarkers) {
         if (!line.contains(QStringView(marker.text))) continue;
+        const QString markerName = QString::fromUtf16(marker.text.data(), static_cast<qsizetype>(marker.text.size()));
+        if (marker.action != DataAction::EndDocument)
+          WarnNoClosingBar(number, line, marker.action == DataAction::PrintRecord ? markerName + QStringLiteral(" data") : markerName);
         if (marker.action == DataAction::PrintRecord) {
           anyRecord = true;
           const QStringList values = line.split(u'|');
@@ -211,7 +278,11 @@ class Checker {
         } else if (marker.action == DataAction::SelectDevice || marker.action == DataAction::SetPaperSize) {
           Kind kind;
           QString message;
-          if (DescribeTrapped(CheckCommandFields(marker.text, line), kind, message)) Add(number, kind, message);
+          const LineCheck c = CheckCommandFields(marker.text, line);
+          if (DescribeTrapped(c, kind, message))
+            Add(number, kind, message);
+          else if (marker.action == DataAction::SelectDevice)
+            FollowDevice(number, c.command, line.split(u'|').value(1));
         }
       }
     }
@@ -254,6 +325,8 @@ class Checker {
   }
 
   const QString& script_;
+  const MachinePrinters* printers_;
+  QString current_, lastDevice_;  // the printer the run is on, and LastDeviceName
   bool repeat_ = false;
   QList<ScriptFinding> found_;
   QSet<QString> seen_;
@@ -267,6 +340,12 @@ QString FindingKindName(Kind kind) {
   return QStringLiteral("finding");
 }
 
-QList<ScriptFinding> CheckPrintScript(const QString& script) { return Checker(script).Run(); }
+bool IsWarning(Kind kind) {
+  return kind == Kind::PrinterNotExact || kind == Kind::LowerCase || kind == Kind::NoClosingBar;
+}
+
+QList<ScriptFinding> CheckPrintScript(const QString& script, const MachinePrinters* printers) {
+  return Checker(script, printers).Run();
+}
 
 }  // namespace zarn

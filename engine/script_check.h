@@ -6,6 +6,7 @@
 // reports what the client would do and nothing else.
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace zarn {
 
@@ -22,6 +23,10 @@ struct ScriptFinding {
     NeverRead,       // a data line right after the field line: never looked at
     NoData,          // a repeat section without a data line: nothing prints
     CommentIsData,   // a "#" line of the data section that holds a marker
+    // Warnings: lines that run, but not as their author may think.
+    PrinterNotExact,  // a DEV name that no printer here has exactly: no switch
+    LowerCase,        // SD paper or orientation in lower case: left as it was
+    NoClosingBar,     // a CR LF field or data line without its closing "|"
   };
   qsizetype line = 0;  // 1-based, as the error log counts script lines
   Kind kind = Kind::UnknownKeyword;
@@ -31,7 +36,18 @@ struct ScriptFinding {
 // The kind as one word for listings ("unknown-keyword", "not-a-number" ...).
 QString FindingKindName(ScriptFinding::Kind kind);
 
+// Whether a kind is a warning rather than a skipped or rejected line.
+bool IsWarning(ScriptFinding::Kind kind);
+
+// The printers of this machine, in the client's list order, and the one a
+// job starts on.
+struct MachinePrinters {
+  QStringList names;
+  QString current;
+};
+
 // The findings in line order; none for a script the engine runs as written.
-QList<ScriptFinding> CheckPrintScript(const QString& script);
+// With printers, "DEV" and "RPTDEV" names are followed through the run.
+QList<ScriptFinding> CheckPrintScript(const QString& script, const MachinePrinters* printers = nullptr);
 
 }  // namespace zarn

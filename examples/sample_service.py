@@ -8,10 +8,12 @@
 
 In the scripts it serves, "{service}" becomes the service's own address, so a
 script can download its pictures from here with GF. Prints "port <n>" once it
-listens, then serves at most --requests requests or until --seconds have
+listens, and on standard error the query values of every /print request as
+it received them (JSON), then serves at most --requests requests or until --seconds have
 passed, whichever is first."""
 import argparse
 import http.server
+import json
 import os
 import sys
 import time
@@ -35,7 +37,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return root
         url = urllib.parse.urlsplit(self.path)
         if url.path == "/print":
-            job = urllib.parse.parse_qs(url.query).get("job", [""])[0]
+            query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
+            sys.stderr.write("sample service: query " + json.dumps(query, ensure_ascii=False) + "\n")
+            job = query.get("job", [""])[0]
             path = os.path.join(root, "scripts", job + ".txt")
         else:
             path = os.path.join(root, urllib.parse.unquote(url.path).lstrip("/"))

@@ -9,7 +9,7 @@ packages=(
   libqrcodegencpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils xvfb xauth xclip x11-utils xdotool imagemagick xdg-utils desktop-file-utils tesseract-ocr
-  python3 openssl
+  python3 openssl nodejs
   cups cups-client cups-bsd
   zbar-tools
   fonts-dejavu-core fonts-liberation

@@ -91,7 +91,10 @@ TEST(ScriptCheck, FindingsOfPlainAndRepeatScripts) {
        {"2 not-a-number", "3 unknown-keyword", "5 never-read", "8 not-a-data-line",
         "9 too-many-values", "10 not-a-number", "11 missing-field"}},
       {"repeat: the last name lacks its closing bar", "SPR|#N#\r\nRPTFLD|#N#\r\n-\r\nRPTDT|Ann|\r\n",
-       {"4 too-many-values"}},
+       {"2 no-closing-bar", "4 too-many-values"}},
+      {"warnings: lower-case paper and orientation, bars", "SD|p|a4|1\r\nSPR|#N#\r\nRPTFLD|#N#|\r\n-\r\nRPTDT|Ann\r\n"
+       "RPTDEV|Office\r\nRPTPSZ|1|1|F|\r\nRPTED\r\n",
+       {"1 lower-case", "1 lower-case", "5 no-closing-bar", "6 no-closing-bar"}},
       {"repeat: a name no record fills", "SPR|#N# #Q#\r\nRPTFLD|#N#|#Q#|\r\n-\r\nRPTDT|Ann|\r\n",
        {"2 unfilled-field"}},
       {"repeat without data", "SPR|#N#\r\nRPTFLD|#N#|\r\n-\r\n", {"2 no-data"}},
@@ -104,6 +107,32 @@ TEST(ScriptCheck, FindingsOfPlainAndRepeatScripts) {
       found << QString::number(f.line) + u' ' + FindingKindName(f.kind);
     EXPECT_EQ(found, r.found) << r.name;
   }
+}
+
+// "DEV": the check warns exactly where the engine, on the same printers, does
+// not end up on the named printer, and names the printer it is on instead.
+TEST(ScriptCheck, DeviceWarningsFollowTheEngine) {
+  const QStringList lines = {"DEV|office", "DEV|PDF*", "DEV|PDF Writer", "DEV|default", "DEV|Nope",
+                             "DEV|", "DEV|Office"};
+  EngineFixture f;
+  MachinePrinters printers;
+  for (int i = 0; i < f.engine.printers.Count(); ++i) printers.names << f.engine.printers.DeviceName(i);
+  printers.current = f.surface.DeviceName();
+  QStringList onEngine;
+  for (const QString& line : lines) {
+    ExecutePrintScript(f.engine, line, 0, 0);
+    onEngine << f.surface.DeviceName();
+  }
+  QStringList warned;
+  for (const ScriptFinding& finding : CheckPrintScript(lines.join(QStringLiteral("\r\n")), &printers)) {
+    ASSERT_EQ(finding.kind, Kind::PrinterNotExact);
+    EXPECT_TRUE(finding.message.contains(u'"' + onEngine[finding.line - 1] + u'"')) << finding.message.toStdString();
+    warned << QString::number(finding.line);
+  }
+  // 1 and 2 only pass the existence check, 5 fails it; 4 and 6 go back to
+  // the printer before the last switch, which is there by its exact name.
+  EXPECT_EQ(warned, QStringList({"1", "2", "5"}));
+  EXPECT_EQ(onEngine, QStringList({"Office", "Office", "PDF Writer", "Office", "Office", "PDF Writer", "Office"}));
 }
 
 // A repeat script's template faults are those its records trap when run.

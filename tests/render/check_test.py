@@ -60,14 +60,33 @@ UNFILLED = [
     ("RPTFLD|#N#|#Z#|", "unfilled-field"),   # no data line fills #Z#
     ("-", None),
     ("RPTDT|Ann|", None),
-    ("RPTDT|Bob", None),
+    ("RPTDT|Bob", "no-closing-bar"),
+]
+
+# Lines that run, but not as meant. The check runs with no CUPS server, so the
+# PDF writer is the only printer here.
+WARNINGS = [
+    ("SD|P|a4|1", "lower-case"),                 # the paper stays as it was
+    ("SD|l|A4|1", "lower-case"),
+    ("DEV|zarn PDF Writer", None),
+    ("DEV|ZARN pdf writer", "printer-not-exact"),   # exists, but no switch
+    ("DEV|no such printer", "printer-not-exact"),
+    ("DEV|default", None),                       # the printer before the last switch
+    ("PT|0|0|#N#|0|0|L|0", None),
+    ("RPTFLD|#N#", "no-closing-bar"),            # the name keeps the CR
+    ("-", None),
+    ("RPTDT|Ann", "no-closing-bar"),
+    ("RPTDT|Bob|", "too-many-values"),          # the field line lacks its "|"
+    ("RPTDEV|zarn PDF Writer|", None),
+    ("RPTPSZ|10|15|Label", "no-closing-bar"),
 ]
 
 LISTED = re.compile(r"^(?P<name>.*):(?P<line>\d+): (?P<kind>[a-z-]+): (?P<message>.+)$")
 
 
 def check(program, path, stdin=None):
-    run = subprocess.run([program, "--check", path], input=stdin, capture_output=True, timeout=60)
+    env = dict(os.environ, CUPS_SERVER="/nonexistent/zarn-check-cups.sock")
+    run = subprocess.run([program, "--check", path], input=stdin, capture_output=True, timeout=60, env=env)
     return run.returncode, run.stdout.decode("utf-8"), run.stderr.decode("utf-8")
 
 
@@ -90,7 +109,7 @@ def main():
 
     with tempfile.TemporaryDirectory(prefix="zarn-check-") as folder:
         for name, rows, extra in (("bad.txt", BAD, []), ("repeat.txt", REPEAT, [(2, "not-a-number")]),
-                                  ("unfilled.txt", UNFILLED, [])):
+                                  ("unfilled.txt", UNFILLED, []), ("warnings.txt", WARNINGS, [])):
             path = os.path.join(folder, name)
             with open(path, "wb") as f:
                 f.write("\r\n".join(text for text, _ in rows).encode("utf-8") + b"\r\n")
