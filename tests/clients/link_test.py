@@ -42,6 +42,10 @@ def main():
             shutil.copy(zarn, program)
             home = os.path.join(folder, "home")
             os.makedirs(os.path.join(home, "runtime"), mode=0o700)
+            # The user's answer for the loopback service, as one who chose Always has it.
+            os.makedirs(os.path.join(home, ".config", "zarn"))
+            with open(os.path.join(home, ".config", "zarn", "service-hosts"), "w") as f:
+                f.write("allow 127.0.0.1\n")
             env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                        XDG_DATA_HOME=os.path.join(home, ".local", "share"),
                        XDG_CACHE_HOME=os.path.join(home, ".cache"), XDG_RUNTIME_DIR=os.path.join(home, "runtime"),
