@@ -96,6 +96,8 @@ class GermanDesktop : public ::testing::Environment {
     static char* argv[] = {name, nullptr};
     app_ = std::make_unique<QCoreApplication>(argc, argv);  // sets the C library's locale from the environment
   }
+  // Before main() returns: Qt must not be torn down after its own statics.
+  void TearDown() override { app_.reset(); }
 
  private:
   QTemporaryDir locales_;
