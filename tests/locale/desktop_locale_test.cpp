@@ -1,6 +1,6 @@
 // The program as a German desktop starts it: LC_ALL=de_DE.UTF-8 in the
 // environment, read by Qt and, through QCoreApplication, by the C library,
-// whose number reading then expects "," too.
+// whose number reading and writing then use "," too.
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
@@ -17,6 +17,7 @@
 #include "errortrap/convert.h"
 #include "errortrap/error.h"
 #include "launch/form_load.h"
+#include "web/web.h"
 
 namespace {
 
@@ -82,6 +83,10 @@ TEST_F(DesktopLocale, RunLogTimeTakesTheLocalesSeparators) {
   EXPECT_EQ(zarn::RunLogTime(t, QLocale(QStringLiteral("fi_FI"))), "08.12.2026 03.29.32");
   EXPECT_EQ(zarn::RunLogTime(t, QLocale(QStringLiteral("en_US"))), "08/12/2026 03:29:32");
   EXPECT_EQ(zarn::RunLogTime(t, QLocale::c()), "08/12/2026 03:29:32");
+}
+
+TEST_F(DesktopLocale, RandomNumberOfTheRequestTakesTheLocalesSeparator) {
+  EXPECT_EQ(zarn::SingleText(0.7055475f), "0,7055475");
 }
 
 // Selected when the tests run (not when they are only listed), before anything
