@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <locale.h>
-
 #include <memory>
 
 #include "errortrap/convert.h"
@@ -55,8 +54,8 @@ class DesktopLocale : public ::testing::Test {
 TEST_F(DesktopLocale, NumberFieldsTakeTheLocalesSeparatorAndThePoint) {
   struct Row {
     const char* field;
-    int32_t value;  // or the error number
-    int error;
+    int32_t value;
+    int error;  // 0: the value
   } rows[] = {
       {"20,5", 20, 0}, {"21,5", 22, 0}, {" -2,5 ", -2, 0}, {"20.5", 20, 0}, {"21.5", 22, 0},
       {"1.000", 1, 0},  // "." is never a thousands separator
