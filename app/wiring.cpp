@@ -35,8 +35,8 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
   engine.PDFONLY = [this](const QString& name, const QString& sub) { PDFONLY(engine, pdfWriter, name, sub); };
   engine.PDFPrinterOff = [this] { PDFPrinterOff(engine); };
   std::function<void()> events = options.processEvents;
-  engine.QRC = [this, events](const QString& text, int32_t x, int32_t y, int32_t width, int32_t height) {
-    return RunQrc(engine, qrCanvas, [events] { if (events) events(); }, text, x, y, width, height);
+  engine.QRC = [this, events](const QString& text, const std::function<PicturePlace()>& place) {
+    return RunQrc(engine, qrCanvas, [events] { if (events) events(); }, text, place);
   };
 }
 

@@ -23,6 +23,11 @@ class Clock;
 // error: it passes every trap up to the job flow, which sends nothing more.
 struct JobStopped {};
 
+// Where a picture goes: DrawImage's x, y, width and height, in twips.
+struct PicturePlace {
+  int32_t x, y, width, height;
+};
+
 struct Engine {
   Engine(PrintSurface& surface, PrinterList& printers, RunLog& log, Dialogs& dialogs, FileSystem& files,
          PictureLoader& pictures, const Clock& clock)
@@ -51,8 +56,9 @@ struct Engine {
   // pdf: PDFONLY (file name, sub-folder) and PDFPrinterOff.
   std::function<void(const QString&, const QString&)> PDFONLY;
   std::function<void()> PDFPrinterOff;
-  // qr: the QRC command (text, x, y, width, height) -> DrawImage's result.
-  std::function<int16_t(const QString&, int32_t, int32_t, int32_t, int32_t)> QRC;
+  // qr: the QRC command (text, place) -> DrawImage's result. place reads the
+  // line's number fields; it may raise, and is called once the file is saved.
+  std::function<int16_t(const QString&, const std::function<PicturePlace()>&)> QRC;
 };
 
 }  // namespace zarn

@@ -82,14 +82,16 @@ void RunPdfName(Engine& e, const FieldArgs& f) {
   }
 }
 
+// The numbers are read once the picture is saved, so a faulty one still leaves
+// this line's code in qrcode.bmp. Without a QR maker they are read all the same.
 void RunQrc(Engine& e, const FieldArgs& f) {
   if (f.View(1).isEmpty()) return;
   const QString text = f.Text(1);
-  const int32_t x = f.Long(2);
-  const int32_t y = f.Long(3);
-  const int32_t width = f.Long(4);
-  const int32_t height = f.Long(5);
-  if (e.QRC) e.QRC(text, x, y, width, height);
+  const auto place = [&f] { return PicturePlace{f.Long(2), f.Long(3), f.Long(4), f.Long(5)}; };
+  if (e.QRC)
+    e.QRC(text, place);
+  else
+    place();
 }
 
 void RunGetFile(Engine& e, const FieldArgs& f) {
@@ -221,7 +223,7 @@ void RunDrawGradient(Engine& e, const FieldArgs& f) {
 // letters say how each field after the keyword is read (engine/script_fields.h).
 constexpr std::array<Command, 26> kCommands{{
     {u"PDFNAME", u"T/TT", "subfolder name unused", true, RunPdfName},
-    {u"QRC", u"ENNNN", "text x y width height", true, RunQrc},
+    {u"QRC", u"ELLLL", "text x y width height", true, RunQrc},
     {u"GF", u"ET", "url file", true, RunGetFile},
     {u"MSGBOX", u"TTT", "title line1 line2", false, RunMsgBox},
     {u"PSZ", u"NNT", "width height form", true, RunPaperSize},
@@ -316,7 +318,7 @@ const Command* FindCommand(const UpperKeyword& keyword) {
 // Splits the line, finds its command and converts the command's fields; the
 // first faulty field raises. Execution and the script check both come here.
 Found PrepareLine(QStringView line, bool pdfPass, bool pdfNameOnly, Fields& fields, FieldArgs& args,
-                  const Command*& command) {
+                  const Command*& command, bool checking = false) {
   command = nullptr;
   qsizetype lead = 0;
   while (lead < line.size() && line[lead] == u' ') ++lead;
@@ -328,7 +330,7 @@ Found PrepareLine(QStringView line, bool pdfPass, bool pdfNameOnly, Fields& fiel
   if (!command) return Found::Skipped;
   if (pdfPass && !command->inPdfPass) return Found::NotInThisRun;
   if (fields.After() < RequiredFields(command->fields)) Raise(RuntimeError::SubscriptOutOfRange);
-  ConvertFields(command->fields, fields, args);
+  ConvertFields(command->fields, fields, args, checking);
   return Found::Ready;
 }
 
@@ -377,8 +379,9 @@ void ExecutePrintScript(Engine& e, const QString& script, int16_t pdfPass, int16
   FieldArgs args;
   // One step per script line, so a failing command is dropped on Ignore and the
   // line the error log names is the script's own line number.
+  int number = 0;
   ForEachLine(script, [&](QStringView line) {
-    trap.Step([&] { RunLine(e, line, pdfPass != 0, pdfNameOnly != 0, fields, args); });
+    trap.StepAtLine(++number, [&] { RunLine(e, line, pdfPass != 0, pdfNameOnly != 0, fields, args); });
   });
 }
 
@@ -388,7 +391,7 @@ LineCheck CheckScriptLine(QStringView line) {
   FieldArgs args;
   const Command* command = nullptr;
   try {
-    switch (PrepareLine(line, false, false, fields, args, command)) {
+    switch (PrepareLine(line, false, false, fields, args, command, true)) {
       case Found::Blank:
         check.fate = LineCheck::Fate::Blank;
         return check;

@@ -23,7 +23,7 @@ void ReplaceAll(QString& text, const QString& name, const QString& value) {
 // The template and the field names, cut from the script once.
 struct RepeatSection {
   QString templateText;
-  QStringList rest;  // the text after the first marker, split at LF
+  QStringList rest;  // the text between the first marker and a second one, split at LF
   QString fieldLine;
   QStringList fieldNames;  // position 0 is the marker itself
 };
@@ -76,7 +76,7 @@ void RunRepeat(Engine& e, Trap& trap, const QString& script, qsizetype markerAt,
   RepeatSection section;
   trap.Step([&] { e.log.Message(QStringLiteral("Repeat found")); });
   trap.Step([&] { section.templateText = script.left(markerAt); });
-  trap.Step([&] { section.rest = script.mid(markerAt + kRepeatMarker.size()).split(u'\n'); });
+  trap.Step([&] { section.rest = RepeatRest(script, markerAt); });
   trap.Step([&] { section.fieldLine = kRepeatMarker.toString() + section.rest.value(0); });
   trap.Step([&] { section.fieldNames = section.fieldLine.split(u'|'); });
   trap.Step([&] { e.log.Message(QStringLiteral("RepeatFields are:'") + section.fieldLine + u'\''); });
@@ -119,10 +119,17 @@ void FillRecord(QString& text, const QStringList& fieldNames, const QStringList&
   }
 }
 
+QStringList RepeatRest(const QString& script, qsizetype markerAt) {
+  const qsizetype from = markerAt + kRepeatMarker.size();
+  const qsizetype second = script.indexOf(kRepeatMarker, from);
+  return script.mid(from, second < 0 ? -1 : second - from).split(u'\n');
+}
+
 QString PdfTimeStamp(Engine& e) {
   e.state.PdfStampedName = e.clock.Now().toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss"));
   return e.state.PdfStampedName;
 }
+
 
 void ParsePrint(Engine& e, const QString& script, int16_t pdfPass) {
   Trap trap(Proc::ParsePrint);

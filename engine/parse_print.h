@@ -30,6 +30,11 @@ inline constexpr std::array kDataMarkers{
     DataMarker{u"RPTPSZ", DataAction::SetPaperSize},
 };
 
+// The repeat section after the marker at markerAt, split at LF: the field
+// line's rest, then the data section. A second marker ends it; that marker and
+// everything after it are ignored.
+QStringList RepeatRest(const QString& script, qsizetype markerAt);
+
 // The line without its leading spaces (spaces only).
 QString WithoutLeadingSpaces(const QString& line);
 

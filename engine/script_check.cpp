@@ -56,6 +56,7 @@ bool LooksLikeDataLine(const QString& line) {
 QString TypeName(QChar type) {
   switch (type.unicode()) {
     case u'N':
+    case u'L':
       return QStringLiteral("a number");
     case u'S':
       return QStringLiteral("a 16-bit number");
@@ -230,10 +231,10 @@ class Checker {
   void CheckRepeat(qsizetype markerAt) {
     repeat_ = true;
     // Cut as the repeat runner cuts it: the template before the marker, the
-    // rest split at LF; rest line 0 is the field line, line 1 is never read.
+    // rest up to a second marker split at LF; rest line 0 is the field line, line 1 is never read.
     const QString templateText = script_.left(markerAt);
     const QStringList templateLines = SplitScriptLines(templateText);
-    const QStringList rest = script_.mid(markerAt + kRepeatMarker.size()).split(u'\n');
+    const QStringList rest = RepeatRest(script_, markerAt);
     const QStringList fieldNames = (kRepeatMarker.toString() + rest.value(0)).split(u'|');
     const qsizetype fieldLine = std::max<qsizetype>(1, templateLines.size());
     WarnNoClosingBar(fieldLine, rest.value(0), QStringLiteral("RPTFLD"));

@@ -36,7 +36,9 @@ QStringView FieldArgs::View(qsizetype i) const {
 }
 
 int32_t FieldArgs::Long(qsizetype i) const {
-  if (TypeAt(i) != u'N') throw std::logic_error("a command read a field as a number against its table row");
+  const char16_t t = TypeAt(i);
+  if (t == u'L') return FieldToLong(fields_->View(i));
+  if (t != u'N') throw std::logic_error("a command read a field as a number against its table row");
   return numbers_[i];
 }
 
@@ -45,8 +47,9 @@ int16_t FieldArgs::Short(qsizetype i) const {
   return static_cast<int16_t>(numbers_[i]);
 }
 
-void ConvertFields(std::u16string_view types, const Fields& fields, FieldArgs& args) {
+void ConvertFields(std::u16string_view types, const Fields& fields, FieldArgs& args, bool readLate) {
   args.count_ = 0;
+  args.fields_ = &fields;
   bool optional = false;
   qsizetype i = 0;
   for (const char16_t t : types) {
@@ -57,6 +60,11 @@ void ConvertFields(std::u16string_view types, const Fields& fields, FieldArgs& a
     ++i;
     if (i > FieldArgs::kMaxRead) throw std::logic_error("a command table row reads too many fields");
     if (optional && i > fields.After()) return;
+    if (t == u'L' && !readLate) {
+      args.types_[i] = t;
+      args.count_ = i;
+      continue;
+    }
     const QStringView field = fields.View(i);
     switch (t) {
       case u'T':
@@ -64,6 +72,7 @@ void ConvertFields(std::u16string_view types, const Fields& fields, FieldArgs& a
         args.views_[i] = field;
         break;
       case u'N':
+      case u'L':
         args.numbers_[i] = FieldToLong(field);
         break;
       case u'S':

@@ -7,6 +7,9 @@
 // Type letters, one per field after the keyword, in reading order:
 //   T  text, taken as it is
 //   N  number: signed 32 bits (FieldToLong)
+//   L  number read only when the command asks for it (FieldToLong then), so
+//      that a command's earlier work is done even when the field is faulty or
+//      missing; the script check reads it at once
 //   S  short: a number that also fits 16 bits (FieldToShort)
 //   E  text that, when empty, ends the command: nothing further is read
 //   /  the fields after it are read only when the line has them
@@ -40,11 +43,11 @@ class Fields {
 };
 
 // Fields that a command must have before any is converted: the letters before
-// "/", and for an "E" command only up to that field.
+// "/" that are not "L", and for an "E" command only up to that field.
 constexpr qsizetype RequiredFields(std::u16string_view types) {
   qsizetype n = 0;
   for (const char16_t t : types) {
-    if (t == u'/') break;
+    if (t == u'/' || t == u'L') break;
     ++n;
     if (t == u'E') break;
   }
@@ -69,8 +72,10 @@ class FieldArgs {
   int16_t Short(qsizetype i) const;
 
  private:
-  friend void ConvertFields(std::u16string_view types, const Fields& fields, FieldArgs& args);
+  friend void ConvertFields(std::u16string_view types, const Fields& fields, FieldArgs& args, bool readLate);
   char16_t TypeAt(qsizetype i) const;
+
+  const Fields* fields_ = nullptr;  // for the "L" fields
 
   std::array<QStringView, kMaxRead + 1> views_{};
   std::array<int32_t, kMaxRead + 1> numbers_{};
@@ -82,6 +87,8 @@ class FieldArgs {
 // the one that raises: a missing field Subscript out of range (9), a field
 // that is no number Type mismatch (13), one out of range Overflow (6). When it
 // raises, args.Count() is the number of fields converted before the faulty one.
-void ConvertFields(std::u16string_view types, const Fields& fields, FieldArgs& args);
+// "L" fields are left to the command unless readLate is set; args then reads
+// them from fields, which must outlive it.
+void ConvertFields(std::u16string_view types, const Fields& fields, FieldArgs& args, bool readLate = false);
 
 }  // namespace zarn

@@ -1,9 +1,11 @@
 #include "errortrap/convert.h"
 
+#include <QLocale>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <string>
+#include <string_view>
 
 #include "errortrap/error.h"
 
@@ -46,28 +48,55 @@ int32_t MulLong(int64_t a, int64_t b) {
   return static_cast<int32_t>(product);
 }
 
+namespace {
+// The desktop's decimal separator. One locale serves the whole run, so it is
+// asked once: every number field comes here.
+QChar DecimalSeparator() {
+  static const QChar separator = [] {
+    const QString point = QLocale::system().decimalPoint();
+    return point.size() == 1 ? point.front() : QChar(u'.');
+  }();
+  return separator;
+}
+}  // namespace
+
 int32_t FieldToLong(QStringView field) {
   qsizetype begin = 0, end = field.size();
   while (begin < end && IsBlank(field[begin])) ++begin;
   while (end > begin && IsBlank(field[end - 1])) --end;
   if (begin == end) Raise(RuntimeError::TypeMismatch);
 
-  // Only the characters of a decimal number may take part: strtod alone would
-  // also take "inf", "nan" and hexadecimal floats.
+  // Only the characters of a decimal number may take part, the desktop's
+  // separator read as ".". The reading itself is the C locale's, whatever the
+  // process's locale: "." is never a thousands separator.
+  const QChar separator = DecimalSeparator();
   std::string ascii;
   ascii.reserve(static_cast<size_t>(end - begin));
   for (qsizetype i = begin; i < end; ++i) {
-    const char16_t c = field[i].unicode();
+    const char16_t c = field[i] == separator ? u'.' : field[i].unicode();
     const bool allowed = (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.' ||
                          c == u'e' || c == u'E';
     if (!allowed) Raise(RuntimeError::TypeMismatch);
     ascii.push_back(static_cast<char>(c));
   }
-  const char* start = ascii.c_str();
-  char* stop = nullptr;
-  const double value = std::strtod(start, &stop);
-  if (stop == start || *stop != '\0') Raise(RuntimeError::TypeMismatch);
-  return RoundToLong(value);
+  const char* first = ascii.data();
+  const char* last = first + ascii.size();
+  const bool negative = *first == '-';
+  if (negative || *first == '+') ++first;
+  if (first == last || *first == '-' || *first == '+') Raise(RuntimeError::TypeMismatch);
+  double value = 0;
+  const std::from_chars_result read = std::from_chars(first, last, value);
+  if (read.ptr != last) Raise(RuntimeError::TypeMismatch);
+  if (read.ec == std::errc::result_out_of_range) {
+    // Too small rounds to 0; too large is Overflow.
+    const std::string_view text(first, static_cast<size_t>(last - first));
+    const size_t exponent = text.find_first_of("eE");
+    if (exponent == std::string_view::npos || text.substr(exponent + 1, 1) != "-") Raise(RuntimeError::Overflow);
+    value = 0;
+  } else if (read.ec != std::errc()) {
+    Raise(RuntimeError::TypeMismatch);
+  }
+  return RoundToLong(negative ? -value : value);
 }
 
 int16_t FieldToShort(QStringView field) { return ToShort(FieldToLong(field)); }

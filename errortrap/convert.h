@@ -22,8 +22,10 @@ int32_t AddLong(int64_t a, int64_t b);
 int32_t MulLong(int64_t a, int64_t b);
 
 // A script field as a number: surrounding blanks ignored, an optional sign, a
-// fractional part with "." and an exponent accepted, rounded half to even.
-// Empty text or a non-number is Type mismatch, a value outside 32 bits Overflow.
+// fractional part and an exponent accepted, rounded half to even. The fraction
+// is written with the desktop's decimal separator or with ".", which services
+// write whatever the desktop's locale. Empty text or a non-number is Type
+// mismatch, a value outside 32 bits Overflow.
 int32_t FieldToLong(QStringView field);
 // The same, and the value must also fit in 16 bits.
 int16_t FieldToShort(QStringView field);

@@ -1,6 +1,7 @@
 #include "errortrap/trap.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include "errortrap/exception_guard.h"
@@ -39,13 +40,18 @@ QString ErrorMessage(const TrapReport& r) {
 
 ZarnError Trap::MachineError(unsigned int code) { return MachineException(code); }
 
-Trap::Outcome Trap::Handle(const ZarnError& error) {
+int Trap::LineOf(const std::source_location& step) const {
+  const bool below = std::strcmp(step.file_name(), where_.file_name()) == 0 && step.line() > where_.line();
+  return static_cast<int>(below ? step.line() - where_.line() : step.line());
+}
+
+Trap::Outcome Trap::Handle(const ZarnError& error, int line) {
   TrapHost* host = g_host;
   if (host == nullptr || host->dialogs == nullptr)
     throw std::logic_error("error trap used before a trap host was installed: " + std::string(error.what()));
   TrapChoice choice = TrapChoice::Abort;
   for (ZarnError current = error;;) {
-    const TrapReport report{current, LocationOf(procedure_), line_};
+    const TrapReport report{current, LocationOf(procedure_), line};
     const QDateTime now = host->clock ? host->clock->Now() : QDateTime::currentDateTime();
     if (host->files) host->files->Append(host->errorLogPath, (ErrorLogLine(report, now) + "\r\n").toUtf8());
     try {

@@ -11,6 +11,13 @@
 // process at once, Retry runs the same step again, Ignore goes on with the next
 // step. Step returns false when the step was ignored, so procedures that leave
 // after a failure can say so.
+//
+// The line the log names is fixed where each step is written, whatever path
+// led to it: the step's source line counted from the line that built the trap
+// (1 for the step written right below it). A step in a helper that shares the
+// trap but is written above it or in another file has no such count; it is
+// named by its own source line. The interpreter names its steps by the
+// script's line numbers instead (StepAtLine).
 #include <QDateTime>
 #include <QString>
 #include <csetjmp>
@@ -18,6 +25,7 @@
 #include <functional>
 #include <new>
 #include <optional>
+#include <source_location>
 #include <utility>
 
 #include "errortrap/error.h"
@@ -64,13 +72,31 @@ GuardFrame*& CurrentGuardFrame();
 
 class Trap {
  public:
-  explicit Trap(Proc procedure) : procedure_(procedure) {}
+  explicit Trap(Proc procedure, std::source_location where = std::source_location::current())
+      : procedure_(procedure), where_(where) {}
   Trap(const Trap&) = delete;
   Trap& operator=(const Trap&) = delete;
 
   template <typename F>
-  bool Step(F&& statement) {
-    ++line_;
+  bool Step(F&& statement, std::source_location where = std::source_location::current()) {
+    return Run(std::forward<F>(statement), &where, 0);
+  }
+
+  // A step whose line is given by the caller (the interpreter: the script's
+  // own line number).
+  template <typename F>
+  bool StepAtLine(int line, F&& statement) {
+    return Run(std::forward<F>(statement), nullptr, line);
+  }
+
+  Proc procedure() const { return procedure_; }
+
+ private:
+  enum class Outcome { Retry, Ignore };
+
+  // The line is worked out only when the step fails: steps are many.
+  template <typename F>
+  bool Run(F&& statement, const std::source_location* where, int line) {
     for (;;) {
       std::optional<ZarnError> error;
       GuardFrame frame;
@@ -98,19 +124,17 @@ class Trap {
         error = MachineError(frame.code);
       }
       CurrentGuardFrame() = frame.outer;
-      if (Handle(*error) == Outcome::Ignore) return false;
+      if (Handle(*error, where ? LineOf(*where) : line) == Outcome::Ignore) return false;
     }
   }
 
-  Proc procedure() const { return procedure_; }
-
- private:
-  enum class Outcome { Retry, Ignore };
   static ZarnError MachineError(unsigned int code);
-  Outcome Handle(const ZarnError& error);
+  // The logged line of a step written at `step` (see the top of this file).
+  int LineOf(const std::source_location& step) const;
+  Outcome Handle(const ZarnError& error, int line);
 
   Proc procedure_;
-  int line_ = 0;
+  std::source_location where_;
 };
 
 }  // namespace zarn

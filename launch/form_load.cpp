@@ -26,7 +26,41 @@ QString VersionCaption() {
   return QStringLiteral("ZARN v%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision);
 }
 
-QString RunLogTime(const QDateTime& t) { return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); }
+namespace {
+// What stands between the first two fields of a locale's date or time format,
+// quoted for QDateTime::toString ("." for "dd.MM.yy", ":" for "HH:mm").
+QString SeparatorIn(const QString& format, const char* fallback) {
+  qsizetype i = 0;
+  while (i < format.size() && format[i].isLetter()) ++i;
+  QString separator;
+  bool quoted = false;
+  for (; i < format.size(); ++i) {
+    const QChar c = format[i];
+    if (c == u'\'' && i + 1 < format.size() && format[i + 1] == u'\'') {
+      separator += c;
+      ++i;
+    } else if (c == u'\'') {
+      quoted = !quoted;
+    } else if (!quoted && c.isLetter()) {
+      break;
+    } else {
+      separator += c;
+    }
+  }
+  if (separator.isEmpty()) separator = QString::fromLatin1(fallback);
+  return u'\'' + separator.replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+}  // namespace
+
+QString RunLogTime(const QDateTime& t, const QLocale& locale) {
+  // The C locale's formats name months by word; it stands for no desktop, so
+  // it keeps the plain "/" and ":".
+  const bool plain = locale.language() == QLocale::C;
+  const QString date = plain ? QStringLiteral("/") : SeparatorIn(locale.dateFormat(QLocale::ShortFormat), "/");
+  const QString time = plain ? QStringLiteral(":") : SeparatorIn(locale.timeFormat(QLocale::LongFormat), ":");
+  return t.toString(QStringLiteral("dd") + date + QStringLiteral("MM") + date + QStringLiteral("yyyy HH") + time +
+                    QStringLiteral("mm") + time + QStringLiteral("ss"));
+}
 
 QString ResponseExcerpt(const QString& response) {
   return response.left(kExcerpt) + QStringLiteral("...") + response.right(kExcerpt);

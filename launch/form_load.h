@@ -12,6 +12,7 @@
 // engine's PrintState.
 #include <QByteArray>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -60,8 +61,11 @@ void Form_Load(Job& job);
 // "ZARN v" + major.minor.revision of the program.
 QString VersionCaption();
 
-// The run log's time format: "08/12/2026 03:29:32".
-QString RunLogTime(const QDateTime& t);
+// The run log's time: day, month, four-digit year, hours (24), minutes and
+// seconds, with the locale's date and time separators: "08/12/2026 03:29:32"
+// where they are "/" and ":" (and in the C locale), "08.12.2026 03:29:32" in
+// de_DE.
+QString RunLogTime(const QDateTime& t, const QLocale& locale = QLocale::system());
 
 // The response as the run log shows it: the first 800 characters, "...", the
 // last 800 characters (a short response appears twice).

@@ -57,6 +57,12 @@ void EnsureFolder(Engine& e, const QString& folder) {
   Raise(e.files.Exists(parent) ? RuntimeError::PathFileAccess : RuntimeError::PathNotFound);
 }
 
+// A name is joined to its folder with "\", so one leading "\" of its own
+// still lies inside that folder ("\\" starts a network path and stays).
+QString WithoutLeadingSeparator(const QString& name) {
+  return name.startsWith(u'\\') && !name.startsWith(u"\\\\") ? name.mid(1) : name;
+}
+
 // A name from a script that would put the file outside the day folder: an
 // absolute path, a drive, or a ".." component. Scripts come from any web page
 // that opens a link, so they must not choose where on disk a PDF goes.
@@ -78,8 +84,8 @@ T& Created(const std::unique_ptr<T>& object) {
 // PDFPrinterOn and PDFONLY, statement by statement under the caller's trap.
 void SwitchToWriter(Engine& e, Trap& trap, PdfWriterControl& writer, const QString& requestedName,
                     const QString& requestedSubFolder, bool showPdf) {
-  QString fileName = requestedName;
-  QString subFolder = requestedSubFolder;
+  QString fileName = WithoutLeadingSeparator(requestedName);
+  QString subFolder = WithoutLeadingSeparator(requestedSubFolder);
   // The unsafe part is replaced before the error is raised, so going on after
   // it still writes inside the day folder.
   trap.Step([&] {

@@ -11,7 +11,7 @@ namespace zarn {
 QString QrcFilePath(const Engine& e) { return QDir(e.programFolder).filePath(QStringLiteral("qrcode.bmp")); }
 
 int16_t RunQrc(Engine& e, QrCanvas& canvas, const std::function<void()>& processEvents, const QString& text,
-               int32_t x, int32_t y, int32_t width, int32_t height) {
+               const std::function<PicturePlace()>& place) {
   if (text.isEmpty()) return 0;
   const auto events = [&] {
     if (processEvents) processEvents();
@@ -31,7 +31,8 @@ int16_t RunQrc(Engine& e, QrCanvas& canvas, const std::function<void()>& process
   canvas.SaveBmp(path);
   events();
 
-  return DrawImage(e, path, x, y, width, height);
+  const PicturePlace at = place();
+  return DrawImage(e, path, at.x, at.y, at.width, at.height);
 }
 
 }  // namespace zarn

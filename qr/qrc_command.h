@@ -48,9 +48,9 @@ QString QrcFilePath(const Engine& e);
 // text empty: nothing happens, 0. Otherwise: make the picture, let the window
 // process events, draw it on the canvas, process events, save the canvas as
 // "qrcode.bmp" in the program folder (replacing the old one), process events,
-// and return DrawImage's result for that file at x, y, width x height.
-// processEvents may be empty.
+// and return DrawImage's result for that file at the place, which is asked for
+// only then (it may raise). processEvents may be empty.
 int16_t RunQrc(Engine& e, QrCanvas& canvas, const std::function<void()>& processEvents, const QString& text,
-               int32_t x, int32_t y, int32_t width, int32_t height);
+               const std::function<PicturePlace()>& place);
 
 }  // namespace zarn

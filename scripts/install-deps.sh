@@ -12,6 +12,7 @@ packages=(
   python3 openssl nodejs
   cups cups-client cups-bsd
   zbar-tools
+  locales
   fonts-dejavu-core fonts-liberation
 )
 missing=()

@@ -2,8 +2,8 @@
 
 #include <QLocale>
 #include <QStringDecoder>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 #include "errortrap/trap.h"
@@ -60,10 +60,12 @@ void ResetRandom() { g_random = kRandomStart; }
 
 QString SingleText(float value) {
   if (value == 0 || !std::isfinite(value)) return QString::number(value);
-  // Seven significant digits, correctly rounded: "d.dddddde+XX".
+  // Seven significant digits, correctly rounded: "d.dddddde+XX", with "."
+  // whatever the C library's locale (the desktop's separator is put in below).
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%.*e", kSingleDigits - 1, static_cast<double>(value));
-  const QString text = QString::fromLatin1(buf);
+  const std::to_chars_result written =
+      std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::scientific, kSingleDigits - 1);
+  const QString text = QString::fromLatin1(buf, written.ptr - buf);
   const qsizetype e = text.indexOf(u'e');
   const bool negative = text.startsWith(u'-');
   QString digits = text.left(e).remove(u'-').remove(u'.');

@@ -185,8 +185,9 @@ TEST(Interpreter, HooksGetTheConvertedFields) {
     seen << "get " + url + " " + path;
     return int16_t{-1};
   };
-  f.engine.QRC = [&](const QString& text, int32_t x, int32_t y, int32_t w, int32_t h) {
-    seen << QString("qrc %1 %2 %3 %4 %5").arg(text).arg(x).arg(y).arg(w).arg(h);
+  f.engine.QRC = [&](const QString& text, const std::function<PicturePlace()>& place) {
+    const PicturePlace at = place();
+    seen << QString("qrc %1 %2 %3 %4 %5").arg(text).arg(at.x).arg(at.y).arg(at.width).arg(at.height);
     return int16_t{-1};
   };
   f.engine.PaperSize = [&](int32_t& w, int32_t& h, QString& name) {
@@ -203,7 +204,7 @@ TEST(Interpreter, HooksGetTheConvertedFields) {
 
 TEST(Interpreter, QrErrorsReachTheInterpretersTrap) {
   EngineFixture f;
-  f.engine.QRC = [](const QString&, int32_t, int32_t, int32_t, int32_t) -> int16_t {
+  f.engine.QRC = [](const QString&, const std::function<PicturePlace()>&) -> int16_t {
     Raise(RuntimeError::InvalidPicture);
   };
   const QStringList calls = RunScript(f, "QRC|abc|0|0|10|10\r\nSPR|after");

@@ -59,13 +59,28 @@ TEST(Trap, IgnoreGoesOnWithTheNextStepLeavingTheTargetUnchanged) {
   EXPECT_EQ(after, 1);
 }
 
-TEST(Trap, LineIsTheNumberOfTheFailingStep) {
-  ScopedTrapHost t;
-  Trap trap(Proc::DrawBox);
-  trap.Step([] {});
-  trap.Step([] {});
+// The same statement is logged with the same line whichever steps ran before
+// it: its source line counted from the trap's, and a helper's own source line.
+int FailInHelper(Trap& trap) {
   trap.Step([] { Raise(RuntimeError::TypeMismatch); });
-  EXPECT_TRUE(t.LogLines().value(0).endsWith("Location: zarn.mPRINTSCRIPT.DrawBox\tLine 3"));
+  return __LINE__ - 1;
+}
+
+TEST(Trap, LineIsFixedWhereTheStepIsWritten) {
+  for (const int before : {0, 1, 3}) {
+    for (const bool helper : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << before << " steps before, helper " << helper);
+      ScopedTrapHost t;
+      const int trapLine = __LINE__ + 1;
+      Trap trap(Proc::DrawBox);
+      for (int i = 0; i < before; ++i) trap.Step([] {});
+      const int expected = helper ? FailInHelper(trap) : __LINE__ + 1 - trapLine;
+      if (!helper) trap.Step([] { Raise(RuntimeError::TypeMismatch); });
+      EXPECT_TRUE(t.LogLines().value(0).endsWith("Location: zarn.mPRINTSCRIPT.DrawBox\tLine " +
+                                                 QString::number(expected)))
+          << t.LogLines().value(0).toStdString();
+    }
+  }
 }
 
 TEST(Trap, EarlierLinesOfTheLogStay) {

@@ -63,8 +63,8 @@ TEST(ParsePrint, FieldAndDataLines) {
       {"the first data line on the skipped line", kLetter + Crlf({"RPTFLD|#N#|", "RPTDT|Ann|", "RPTDT|Bob|"}),
        {"Dear Bob"}},
       {"no data lines print nothing", kLetter + "RPTFLD|#N#|\r\n-\r\n", {}},
-      {"only the first marker cuts", "SPR|#N#\n" + QString("RPTFLD|#N#|\n-\nRPTDT|Ann|\nRPTFLD|#N#|\nRPTDT|Bob|\n"),
-       {"Ann", "Bob"}},
+      {"a second marker ends the section", "SPR|#N#\n" + QString("RPTFLD|#N#|\n-\nRPTDT|Ann|\nRPTFLD|#N#|\nRPTDT|Bob|\n"),
+       {"Ann"}},
       {"marker names are case-sensitive", "SPR|#N#\n" + QString("RPTFLD|#N#|\n-\nrptdt|Ann|\nRPTDT|Bob|\n"),
        {"Bob"}},
   };

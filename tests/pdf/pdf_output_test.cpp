@@ -201,6 +201,7 @@ TEST_F(PdfOutputTest, HostileNamesStayInsideTheDayFolder) {
     const char* sub;
     QStringList errors;
     bool stamped;  // the file name was replaced by the time stamp
+    const char* inDay = nullptr;  // the file below the day folder, when checked
   } rows[] = {
       {"y", "../../x", {"75 PDF sub-folder outside the PDF folder: ../../x"}, false},
       {"y", "/tmp", {"75 PDF sub-folder outside the PDF folder: /tmp"}, false},
@@ -209,6 +210,8 @@ TEST_F(PdfOutputTest, HostileNamesStayInsideTheDayFolder) {
       {"/tmp/evil", "2024", {"75 PDF file name outside the PDF folder: /tmp/evil"}, true},
       {"a/../../b", "", {"75 PDF file name outside the PDF folder: a/../../b"}, true},
       {"..invoice", "2024..q1", {}, false},  // dots inside a name are fine
+      {"lead", "\\invoices", {}, false, "/invoices/lead.pdf"},  // joined with its own "\"
+      {"y", "\\\\server\\share", {"75 PDF sub-folder outside the PDF folder: \\\\server\\share"}, false},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(std::string(r.name) + " in " + r.sub);
@@ -223,6 +226,9 @@ TEST_F(PdfOutputTest, HostileNamesStayInsideTheDayFolder) {
     if (r.stamped) {
       // "-2" and on: the earlier rows' stamped files are there already.
       EXPECT_TRUE(QFileInfo(output).fileName().startsWith("2026-12-08-03-29-32")) << output.toStdString();
+    }
+    if (r.inDay) {
+      EXPECT_EQ(output, Day() + r.inDay);
     }
   }
   // Nothing was created beside the PDF folder.

@@ -51,7 +51,7 @@ struct QrcFixture {
     f.surface.Take();
   }
   int16_t Run(const QString& text, int32_t x = 100, int32_t y = 100, int32_t w = 500, int32_t h = 500) {
-    return RunQrc(engine, canvas, [this] { journal << "Events"; }, text, x, y, w, h);
+    return RunQrc(engine, canvas, [this] { journal << "Events"; }, text, [=] { return PicturePlace{x, y, w, h}; });
   }
   QString File() const { return QrcFilePath(engine); }
   void WriteOldFile() {
@@ -124,7 +124,9 @@ TEST(QrcCommand, LargeSymbolsGetFourPixelsPerModule) {
 
 TEST(QrcCommand, ScriptLinesReachItAndItsFailuresReachTheInterpretersTrap) {
   QrcFixture q;
-  q.engine.QRC = [&](const QString& text, int32_t x, int32_t y, int32_t w, int32_t h) { return q.Run(text, x, y, w, h); };
+  q.engine.QRC = [&](const QString& text, const std::function<PicturePlace()>& place) {
+    return RunQrc(q.engine, q.canvas, {}, text, place);
+  };
   ExecutePrintScript(q.engine,
                      "QRC||100|100|500|500\r\nQRC|" + QString(3000, QLatin1Char('a')) +
                          "|0|0|1|1\r\nQRC|abc|100|100|500|500\r\nSPR|after",
@@ -132,6 +134,23 @@ TEST(QrcCommand, ScriptLinesReachItAndItsFailuresReachTheInterpretersTrap) {
   EXPECT_EQ(Calls(q.f.surface), "Picture qrcode.bmp 100 100 500 500\nPrint 0 0 after");
   EXPECT_EQ(q.f.trap.Errors(), QStringList{QStringLiteral("481 Invalid picture: text too long for a QR code")});
   EXPECT_TRUE(q.f.trap.LogLines().value(0).contains("zarn.mPRINTSCRIPT.ExecutePrintScript"));
+}
+
+// The picture is saved before the numbers are read: a faulty or missing one is
+// still trapped, but qrcode.bmp holds this line's code, not the one before.
+TEST(QrcCommand, TheFileIsSavedBeforeItsNumbersAreRead) {
+  for (const auto& [line, error] : {std::pair{"QRC|SECOND|x|0|1|1", "13 Type mismatch"},
+                                    std::pair{"QRC|SECOND|0|0", "9 Subscript out of range"}}) {
+    SCOPED_TRACE(line);
+    QrcFixture q;
+    q.engine.QRC = [&](const QString& text, const std::function<PicturePlace()>& place) {
+      return RunQrc(q.engine, q.canvas, {}, text, place);
+    };
+    ExecutePrintScript(q.engine, QStringLiteral("QRC|FIRST|1|2|3|4\r\n") + line, 0, 0);
+    EXPECT_EQ(Calls(q.f.surface), "Picture qrcode.bmp 1 2 3 4");
+    EXPECT_EQ(q.f.trap.Errors(), QStringList{error});
+    EXPECT_EQ(testing_zbar::Decode(q.File()), QByteArray("SECOND"));
+  }
 }
 
 }  // namespace

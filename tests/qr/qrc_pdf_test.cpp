@@ -51,8 +51,8 @@ TEST(QrcPdf, EveryCodePrintedIntoAPdfReadsBackAsItsText) {
   engine.programFolder = base.path();
   engine.state.PdfFolder = base.path() + "/pdf";
   QDir().mkpath(engine.state.PdfFolder);
-  engine.QRC = [&](const QString& text, int32_t x, int32_t y, int32_t w, int32_t h) {
-    return RunQrc(engine, canvas, {}, text, x, y, w, h);
+  engine.QRC = [&](const QString& text, const std::function<PicturePlace()>& place) {
+    return RunQrc(engine, canvas, {}, text, place);
   };
 
   // One page per row, 4 inches square, one inch from the corner.
