@@ -20,6 +20,12 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
       spooler(pageSizes, surface),
       engine(surface, surface, log, dialogs, files, pictures, clock) {
   engine.programFolder = options.programFolder;
+  // A person at the printer tells jobs apart by their titles in the queue:
+  // the PDF name the script gave, else when the document started.
+  surface.SetDocumentTitle([this, &clock] {
+    const QString& name = engine.state.PdfFileName;
+    return name.isEmpty() ? QStringLiteral("zarn ") + clock.Now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : name;
+  });
   hosts.dialogs = &dialogs;
   hosts.log = &log;
   engine.DownloadFile = [this](const QString& source, const QString& target) {

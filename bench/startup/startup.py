@@ -1,0 +1,127 @@
+#!/usr/bin/env python3
+"""Start-up time of the client: from process start to the first service
+request, as a loopback print service sees it arrive; and, in the same run,
+zarn-render of an empty script from start to exit.
+
+The client runs against its own X display (Xvfb), with a scratch HOME and no
+CUPS scheduler of its own choosing (the machine's, if any). The service answers
+with an empty script, so the job prints nothing and ends.
+
+usage: startup.py ZARN ZARN_RENDER [RUNS] [--target-ms N]
+Prints the median and the fastest run of each; exits 1 when the client's
+median is not below the target."""
+import argparse
+import base64
+import os
+import shutil
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+
+class Service:
+    """Accepts one request at a time and records when its first bytes arrive."""
+
+    def __init__(self):
+        self.sock = socket.socket()
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen(8)
+        self.port = self.sock.getsockname()[1]
+        self.arrived = []
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while True:
+            conn, _ = self.sock.accept()
+            with conn:
+                data = conn.recv(4096)
+                self.arrived.append(time.perf_counter())
+                while data and b"\r\n\r\n" not in data:
+                    more = conn.recv(4096)
+                    if not more:
+                        break
+                    data += more
+                conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+
+
+def start_display():
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
+                            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(read, 16)
+        if not chunk:
+            raise RuntimeError("Xvfb did not start")
+        number += chunk
+    os.close(read)
+    return xvfb, ":" + number.decode().strip()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("zarn")
+    parser.add_argument("render")
+    parser.add_argument("runs", nargs="?", type=int, default=15)
+    parser.add_argument("--target-ms", type=float, default=50)
+    args = parser.parse_args()
+
+    service = Service()
+    xvfb, display = start_display()
+    try:
+        with tempfile.TemporaryDirectory(prefix="zarn-startup-") as folder:
+            program = os.path.join(folder, "zarn")
+            shutil.copy(args.zarn, program)
+            home = os.path.join(folder, "home")
+            runtime = os.path.join(home, "runtime")
+            os.makedirs(runtime, mode=0o700)
+            env = dict(os.environ, HOME=home, DISPLAY=display, XDG_RUNTIME_DIR=runtime,
+                       XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                       XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+                       XDG_CACHE_HOME=os.path.join(home, ".cache"))
+            env.pop("WAYLAND_DISPLAY", None)
+            env.pop("QT_QPA_PLATFORM", None)
+            request = "127.0.0.1:%d/print?job=empty" % service.port
+            link = '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
+            empty = os.path.join(folder, "empty.txt")
+            open(empty, "wb").close()
+
+            to_request, render = [], []
+            for i in range(args.runs + 1):  # the first run warms the caches
+                before = len(service.arrived)
+                start = time.perf_counter()
+                run = subprocess.run([program, link], env=env, cwd=folder, timeout=60,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                if run.returncode != 0 or len(service.arrived) != before + 1:
+                    print("zarn failed (%d): %s" % (run.returncode, run.stderr.decode(errors="replace")))
+                    return 1
+                if i:
+                    to_request.append((service.arrived[-1] - start) * 1000)
+
+                start = time.perf_counter()
+                subprocess.run([args.render, empty, "-o", os.path.join(folder, "empty.pdf")], env=env, cwd=folder,
+                               timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                if i:
+                    render.append((time.perf_counter() - start) * 1000)
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+
+    def line(what, values):
+        return "%-44s median %6.1f ms, fastest %6.1f ms (%d runs)" % (
+            what, statistics.median(values), min(values), len(values))
+
+    print(line("zarn: process start to service request", to_request))
+    print(line("zarn-render of an empty script: start to exit", render))
+    median = statistics.median(to_request)
+    print("target: under %.0f ms to the service request: %s" % (args.target_ms, "met" if median < args.target_ms else "NOT met"))
+    return 0 if median < args.target_ms else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,15 @@
+#pragma once
+// What the programs find out and settle before Qt starts.
+namespace zarn {
+
+// True when a window can be shown: a platform named in QT_QPA_PLATFORM, a
+// Wayland display, or an X display (DISPLAY) that accepts a connection.
+bool DisplayAvailable();
+
+// Without a session bus of the user's (no DBUS_SESSION_BUS_ADDRESS, nothing
+// at $XDG_RUNTIME_DIR/bus), D-Bus clients in this process (Qt's accessibility
+// bridge, as soon as a widget shows) would search PATH for dbus-launch and
+// start a bus of their own; this process looks only where a session bus lives.
+void NoSessionBusAutolaunch();
+
+}  // namespace zarn
