@@ -70,6 +70,7 @@ def main():
     parser.add_argument("runs", nargs="?", type=int, default=15)
     parser.add_argument("--target-ms", type=float, default=50)
     args = parser.parse_args()
+    args.zarn, args.render = os.path.abspath(args.zarn), os.path.abspath(args.render)
 
     service = Service()
     xvfb, display = start_display()
