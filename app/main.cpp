@@ -86,7 +86,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
   const QString commandLine = args.join(u' ');
 
+  std::thread fonts = ReadFontConfiguration();
   QApplication app(argc, argv);
+  fonts.join();
   const QString programFolder = ProgramFolder();
   QDir().mkpath(programFolder);
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFileInfo>
+#include <fontconfig/fontconfig.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -15,6 +16,10 @@ bool DisplayAvailable() {
   const bool connected = xcb_connection_has_error(c) == 0;
   xcb_disconnect(c);
   return connected;
+}
+
+std::thread ReadFontConfiguration() {
+  return std::thread([] { FcInit(); });
 }
 
 void NoSessionBusAutolaunch() {

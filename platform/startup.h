@@ -1,5 +1,7 @@
 #pragma once
 // What the programs find out and settle before Qt starts.
+#include <thread>
+
 namespace zarn {
 
 // True when a window can be shown: a platform named in QT_QPA_PLATFORM, a
@@ -11,5 +13,12 @@ bool DisplayAvailable();
 // bridge, as soon as a widget shows) would search PATH for dbus-launch and
 // start a bus of their own; this process looks only where a session bus lives.
 void NoSessionBusAutolaunch();
+
+// Reads the font configuration (fontconfig's set-up, which the first text of
+// the window waits for) on a thread of its own, while Qt connects to the
+// display on this one; the result is kept by fontconfig for Qt to use.
+// Join the thread before the first text is laid out, so the work is never
+// cut off by an early end of the process.
+std::thread ReadFontConfiguration();
 
 }  // namespace zarn

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Start-up of the client: process start to the first service request (a
+# loopback service records when it arrives), beside zarn-render of an empty
+# script from start to exit; fails unless the client's median is under 50 ms.
+# Usage: bench/startup/run.sh [build folder, default build] [--compare OTHER_ZARN ...]
+set -euo pipefail
+build=${1:-build}
+shift || true
+exec python3 "$(dirname "$0")/startup.py" "$build/zarn" "$build/zarn-render" 15 "$@"
