@@ -3,8 +3,8 @@
 request, as a loopback print service sees it arrive; and, in the same run,
 zarn-render of an empty script from start to exit.
 
-The client runs against its own X display (Xvfb), with a scratch HOME and no
-CUPS scheduler of its own choosing (the machine's, if any). The service answers
+The client runs on the display in DISPLAY (run.sh starts Xvfb when there is
+none), with a scratch HOME, and asks the machine's CUPS scheduler, if any. The service answers
 with an empty script, so the job prints nothing and ends.
 
 usage: startup.py ZARN ZARN_RENDER [RUNS] [--target-ms N] [--compare OTHER_ZARN ...]
@@ -55,21 +55,6 @@ class Service:
                 conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
 
 
-def start_display():
-    read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
-                            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read, 16)
-        if not chunk:
-            raise RuntimeError("Xvfb did not start")
-        number += chunk
-    os.close(read)
-    return xvfb, ":" + number.decode().strip()
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("zarn")
@@ -80,50 +65,48 @@ def main():
     args = parser.parse_args()
     args.zarn, args.render = os.path.abspath(args.zarn), os.path.abspath(args.render)
 
+    if not os.environ.get("DISPLAY"):
+        print("no DISPLAY: run under xvfb-run -a, as run.sh does")
+        return 2
     service = Service()
-    xvfb, display = start_display()
-    try:
-        with tempfile.TemporaryDirectory(prefix="zarn-startup-") as folder:
-            # Each client in a folder of its own: its program folder.
-            programs = []
-            for i, build in enumerate([args.zarn] + [os.path.abspath(c) for c in args.compare]):
-                os.makedirs(os.path.join(folder, str(i)))
-                programs.append(shutil.copy(build, os.path.join(folder, str(i), "zarn")))
-            home = os.path.join(folder, "home")
-            runtime = os.path.join(home, "runtime")
-            os.makedirs(runtime, mode=0o700)
-            env = dict(os.environ, HOME=home, DISPLAY=display, XDG_RUNTIME_DIR=runtime,
-                       XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                       XDG_DATA_HOME=os.path.join(home, ".local", "share"),
-                       XDG_CACHE_HOME=os.path.join(home, ".cache"))
-            env.pop("WAYLAND_DISPLAY", None)
-            env.pop("QT_QPA_PLATFORM", None)
-            request = "127.0.0.1:%d/print?job=empty" % service.port
-            link = '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
-            empty = os.path.join(folder, "empty.txt")
-            open(empty, "wb").close()
+    with tempfile.TemporaryDirectory(prefix="zarn-startup-") as folder:
+        # Each client in a folder of its own: its program folder.
+        programs = []
+        for i, build in enumerate([args.zarn] + [os.path.abspath(c) for c in args.compare]):
+            os.makedirs(os.path.join(folder, str(i)))
+            programs.append(shutil.copy(build, os.path.join(folder, str(i), "zarn")))
+        home = os.path.join(folder, "home")
+        runtime = os.path.join(home, "runtime")
+        os.makedirs(runtime, mode=0o700)
+        env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=runtime,
+                   XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                   XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+                   XDG_CACHE_HOME=os.path.join(home, ".cache"))
+        env.pop("WAYLAND_DISPLAY", None)
+        env.pop("QT_QPA_PLATFORM", None)
+        request = "127.0.0.1:%d/print?job=empty" % service.port
+        link = '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
+        empty = os.path.join(folder, "empty.txt")
+        open(empty, "wb").close()
 
-            to_request, render = [[] for _ in programs], []
-            for i in range(args.runs + 1):  # the first run warms the caches
-                for n, program in enumerate(programs):
-                    before = len(service.arrived)
-                    start = time.perf_counter()
-                    run = subprocess.run([program, link], env=env, cwd=folder, timeout=60,
-                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-                    if run.returncode != 0 or len(service.arrived) != before + 1:
-                        print("%s failed (%d): %s" % (program, run.returncode, run.stderr.decode(errors="replace")))
-                        return 1
-                    if i:
-                        to_request[n].append((service.arrived[-1] - start) * 1000)
-
+        to_request, render = [[] for _ in programs], []
+        for i in range(args.runs + 1):  # the first run warms the caches
+            for n, program in enumerate(programs):
+                before = len(service.arrived)
                 start = time.perf_counter()
-                subprocess.run([args.render, empty, "-o", os.path.join(folder, "empty.pdf")], env=env, cwd=folder,
-                               timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                run = subprocess.run([program, link], env=env, cwd=folder, timeout=60,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                if run.returncode != 0 or len(service.arrived) != before + 1:
+                    print("%s failed (%d): %s" % (program, run.returncode, run.stderr.decode(errors="replace")))
+                    return 1
                 if i:
-                    render.append((time.perf_counter() - start) * 1000)
-    finally:
-        xvfb.terminate()
-        xvfb.wait()
+                    to_request[n].append((service.arrived[-1] - start) * 1000)
+
+            start = time.perf_counter()
+            subprocess.run([args.render, empty, "-o", os.path.join(folder, "empty.pdf")], env=env, cwd=folder,
+                           timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if i:
+                render.append((time.perf_counter() - start) * 1000)
 
     def line(what, values):
         return "%-44s median %6.1f ms, fastest %6.1f ms (%d runs)" % (
@@ -136,6 +119,7 @@ def main():
     median = statistics.median(to_request[0])
     print("target: under %.0f ms to the service request: %s" % (args.target_ms, "met" if median < args.target_ms else "NOT met"))
     return 0 if median < args.target_ms else 1
+
 
 if __name__ == "__main__":
     sys.exit(main())
