@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 
 #include "decoding/decoding.h"
 #include "engine/engine.h"
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
               << "); zarn runs on a desktop, started for zarn:// links\n";
     return kNoDisplayExitStatus;
   }
-  NoSessionBusAutolaunch();
+  std::optional<NoSessionBusAutolaunch> noBusAutolaunch(std::in_place);
   // The link as the launcher hands it over; read before Qt takes its own
   // options out of argv.
   QStringList args;
@@ -107,7 +108,8 @@ int main(int argc, char** argv) {
   // The printers: CUPS and our PDF writer. Pending documents are sent when
   // the wiring goes, before the application does.
   CurlHttpClient http;
-  QtMainWindow window;
+  QtMainWindow window;  // the first widgets: Qt's accessibility bridge looks for the session bus
+  noBusAutolaunch.reset();
   QtClipboard clipboard;
   WiringOptions options;
   options.programFolder = programFolder;

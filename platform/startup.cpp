@@ -22,13 +22,17 @@ std::thread ReadFontConfiguration() {
   return std::thread([] { FcInit(); });
 }
 
-void NoSessionBusAutolaunch() {
-  if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return;
+NoSessionBusAutolaunch::NoSessionBusAutolaunch() {
+  if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) return;
   QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
   if (runtime.isEmpty()) runtime = "/run/user/" + QByteArray::number(::getuid());  // where systemd puts it
   const QByteArray bus = runtime + "/bus";
   if (QFileInfo::exists(QString::fromLocal8Bit(bus))) return;  // libdbus finds it there itself
-  qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus);
+  set_ = qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus);
+}
+
+NoSessionBusAutolaunch::~NoSessionBusAutolaunch() {
+  if (set_) qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 }  // namespace zarn

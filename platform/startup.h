@@ -10,9 +10,20 @@ bool DisplayAvailable();
 
 // Without a session bus of the user's (no DBUS_SESSION_BUS_ADDRESS, nothing
 // at $XDG_RUNTIME_DIR/bus), D-Bus clients in this process (Qt's accessibility
-// bridge, as soon as a widget shows) would search PATH for dbus-launch and
-// start a bus of their own; this process looks only where a session bus lives.
-void NoSessionBusAutolaunch();
+// bridge, as soon as the first widget is made) would search PATH for
+// dbus-launch and start a bus of their own. While this object lives, they
+// look only where a session bus lives; afterwards the environment is as it
+// was, for the programs this process starts (a PDF viewer).
+class NoSessionBusAutolaunch {
+ public:
+  NoSessionBusAutolaunch();
+  ~NoSessionBusAutolaunch();
+  NoSessionBusAutolaunch(const NoSessionBusAutolaunch&) = delete;
+  NoSessionBusAutolaunch& operator=(const NoSessionBusAutolaunch&) = delete;
+
+ private:
+  bool set_ = false;
+};
 
 // Reads the font configuration (fontconfig's set-up, which the first text of
 // the window waits for) on a thread of its own, while Qt connects to the
