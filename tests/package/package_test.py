@@ -84,6 +84,15 @@ def main():
         expect(usage.returncode == 0 and os.path.join(home, "data", "zarn") in usage.stdout,
                "the packaged zarn keeps its files in $XDG_DATA_HOME/zarn: %s" % usage.stdout)
 
+        # The packaged handler hands the link to /usr/bin/zarn (here a stand-in) as the launcher does.
+        args_file = os.path.join(scratch, "args")
+        with open(os.path.join(root, "usr", "bin", "zarn"), "w") as f:
+            f.write("#!/bin/sh\nprintf '%%s\\n' \"$#\" \"$@\" > '%s'\n" % args_file)
+        run(os.path.join(root, "usr", "libexec", "zarn", "zarn-link"), "zarn://QUJD", env=env)
+        with open(args_file) if os.path.exists(args_file) else open(os.devnull) as f:
+            handed = f.read().splitlines()
+        expect(handed == ["1", '"zarn://QUJD/"'], "the packaged handler starts zarn with quote, link, /, quote: %r" % handed)
+
     for f in failures:
         print("FAILED:", f)
     return 1 if failures else 0
