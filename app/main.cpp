@@ -1,9 +1,13 @@
 // zarn: started with a "zarn://" link, runs one print job and ends.
 #include <QApplication>
 #include <QByteArray>
+#include <QDir>
 #include <QString>
 #include <QStringList>
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <optional>
 
 #include "decoding/decoding.h"
 #include "engine/engine.h"
@@ -19,26 +23,75 @@
 #include "platform/file_form_spooler.h"
 #include "platform/file_system.h"
 #include "platform/pdf_writer_printer.h"
+#include "platform/program_folder.h"
 #include "platform/qr_canvas.h"
 #include "platform/qt_clipboard.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_main_window.h"
 #include "platform/qt_picture.h"
 #include "platform/qt_print_surface.h"
+#include "platform/startup.h"
 #include "qr/qrc_command.h"
 #include "web/web.h"
 #include "app/wiring.h"
+#include "version.h"
+
+namespace {
+
+// Exit statuses besides 0 (the job ran to its end) and kAbortExitStatus.
+constexpr int kNoDisplayExitStatus = 1;
+
+// Needs a QCoreApplication, for the program folder.
+void PrintUsage() {
+  std::cout << "usage: zarn '\"zarn://DATA/\"'\n"
+               "  Started by the desktop for a zarn:// link (through zarn-link, which hands\n"
+               "  the link over in quotes with \"/\" after it). zarn fetches the print script\n"
+               "  from the service the link names, prints it, leaves a run log on the\n"
+               "  clipboard and ends. Its own files (zarn.ini, error_handler.txt, qrcode.bmp,\n"
+               "  downloads) are in "
+            << zarn::ProgramFolder().toStdString()
+            << "\n"
+               "  --help     this text\n"
+               "  --version  the version\n"
+               "Exit status: 0 when the job ran to its end (also after errors answered\n"
+               "Ignore), "
+            << zarn::kAbortExitStatus << " when an error was answered Abort, " << kNoDisplayExitStatus
+            << " without a display.\n"
+               "See zarn(1).\n";
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace zarn;
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    QCoreApplication app(argc, argv);
+    PrintUsage();
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::cout << "zarn " << kVersionText << "\n";
+    return 0;
+  }
+  if (!DisplayAvailable()) {
+    const QByteArray display = qgetenv("DISPLAY");
+    std::cerr << "zarn: no display to show its window on ("
+              << (display.isEmpty() ? "DISPLAY is not set" : "cannot connect to DISPLAY " + display.toStdString())
+              << "); zarn runs on a desktop, started for zarn:// links\n";
+    return kNoDisplayExitStatus;
+  }
+  std::optional<NoSessionBusAutolaunch> noBusAutolaunch(std::in_place);
   // The link as the launcher hands it over; read before Qt takes its own
   // options out of argv.
   QStringList args;
   for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
   const QString commandLine = args.join(u' ');
 
+  std::thread fonts = ReadFontConfiguration();
   QApplication app(argc, argv);
-  const QString programFolder = QCoreApplication::applicationDirPath();
+  fonts.join();
+  const QString programFolder = ProgramFolder();
+  QDir().mkpath(programFolder);
 
   RealFileSystem files;
   QtDialogs dialogs;
@@ -48,14 +101,15 @@ int main(int argc, char** argv) {
   host.clock = &clock;
   host.files = &files;
   host.errorLogPath = programFolder + QStringLiteral("/error_handler.txt");
-  host.abort = [] { std::_Exit(0); };
+  host.abort = [] { std::_Exit(kAbortExitStatus); };
   InstallTrapHost(&host);
   vbwInitializeProtector();
 
   // The printers: CUPS and our PDF writer. Pending documents are sent when
   // the wiring goes, before the application does.
   CurlHttpClient http;
-  QtMainWindow window;
+  QtMainWindow window;  // the first widgets: Qt's accessibility bridge looks for the session bus
+  noBusAutolaunch.reset();
   QtClipboard clipboard;
   WiringOptions options;
   options.programFolder = programFolder;

@@ -25,6 +25,8 @@
 #include "errortrap/exception_guard.h"
 #include "errortrap/trap.h"
 #include "launch/settings_file.h"
+#include "platform/program_folder.h"
+#include "version.h"
 
 namespace zarn {
 namespace {
@@ -33,6 +35,7 @@ constexpr char kUsage[] =
     "usage: zarn-render SCRIPT [-o OUT.pdf | -o OUT.png] [--settings zarn.ini]\n"
     "       zarn-render --check SCRIPT\n"
     "       zarn-render --commands\n"
+    "       zarn-render --help | --version\n"
     "  Runs the print script SCRIPT (\"-\": standard input) as the client does,\n"
     "  on our PDF writer printer alone. Every document the script prints goes\n"
     "  into OUT.pdf (default: out.pdf), one after the other. With OUT.png the\n"
@@ -52,7 +55,11 @@ constexpr char kUsage[] =
     "  --commands prints the interpreter's command table as JSON: every\n"
     "  keyword in search order with its fields (name; type text, long = 32-bit\n"
     "  whole number or short = 16-bit; optional; emptyEnds: an empty value\n"
-    "  ends the command) and whether the PDF copy run executes it.\n";
+    "  ends the command) and whether the PDF copy run executes it.\n"
+    "  No display is needed. Exit status: 0 when the pages are written without\n"
+    "  an error, 1 after errors or when nothing was printed (--check: when it\n"
+    "  lists anything), 2 for a wrong command line or a file that cannot be\n"
+    "  read or written.\n";
 
 // Prints instead of asking: message boxes on standard output, the trap's
 // question on standard error, answered Ignore.
@@ -158,7 +165,11 @@ int Run(int argc, char** argv) {
     } else if ((a == QLatin1String("-o") || a == QLatin1String("--settings")) && i + 1 < argc) {
       (a == QLatin1String("-o") ? out : settingsPath) = QString::fromLocal8Bit(argv[++i]);
     } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-      std::cout << kUsage;
+      std::cout << kUsage << "  The client's own files (zarn.ini ...) are in " << ProgramFolder().toStdString()
+                << ".\nSee zarn-render(1).\n";
+      return 0;
+    } else if (a == QLatin1String("--version")) {
+      std::cout << "zarn-render " << kVersionText << "\n";
       return 0;
     } else if (scriptPath.isEmpty() && (a == QLatin1String("-") || !a.startsWith(u'-'))) {
       scriptPath = a;
@@ -262,7 +273,10 @@ int Run(int argc, char** argv) {
 }  // namespace zarn
 
 int main(int argc, char** argv) {
-  // The check and the command table draw nothing, so they need no display.
+  // Pages are drawn off screen, so the output never depends on a display,
+  // and servers without one render alike; a platform the user names wins.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The check and the command table draw nothing, so they need no window system at all.
   for (int i = 1; i < argc; ++i) {
     if (std::string_view(argv[i]) == "--check" || std::string_view(argv[i]) == "--commands") {
       QCoreApplication app(argc, argv);

@@ -24,6 +24,12 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
       consent(files, dialogs, ServiceHostsAnswersPath()),
       downloads(files, options.programFolder, options.readFolder) {
   engine.programFolder = options.programFolder;
+  // A person at the printer tells jobs apart by their titles in the queue:
+  // the PDF name the script gave, else when the document started.
+  surface.SetDocumentTitle([this, &clock] {
+    const QString& name = engine.state.PdfFileName;
+    return name.isEmpty() ? QStringLiteral("zarn ") + clock.Now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : name;
+  });
   hosts.dialogs = &dialogs;
   hosts.log = &log;
   hosts.consent = &consent;

@@ -66,7 +66,7 @@ Trap::Outcome Trap::Handle(const ZarnError& error, int line) {
   switch (choice) {
     case zarn::TrapChoice::Abort:
       if (host->abort) host->abort();
-      std::_Exit(0);
+      std::_Exit(kAbortExitStatus);
     case zarn::TrapChoice::Retry:
       return Outcome::Retry;
     case zarn::TrapChoice::Ignore:

@@ -43,8 +43,12 @@ struct TrapHost {
   const Clock* clock = nullptr;
   FileSystem* files = nullptr;
   QString errorLogPath;           // program folder + "/error_handler.txt"
-  std::function<void()> abort;    // ends the process; must not return
+  std::function<void()> abort;    // ends the process; must not return (else: exit kAbortExitStatus)
 };
+
+// The process's exit status after the user chose Abort in the trap's box: the
+// job did not run to its end (a normal end is 0).
+inline constexpr int kAbortExitStatus = 3;
 
 // Installs the host for the whole process; pass nullptr to remove it.
 void InstallTrapHost(TrapHost* host);

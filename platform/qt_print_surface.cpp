@@ -219,6 +219,7 @@ struct QtPrintSurface::Device : DrawingSettings {
   QString name;
   bool pdf = false;
   int32_t dc = 0;
+  const std::function<QString()>* title = nullptr;  // the surface's document title
 
   // For the next page.
   QPageSize pageSize{QPageSize::A4};
@@ -437,7 +438,8 @@ struct QtPrintSurface::Device : DrawingSettings {
       writer->setTitle(QFileInfo(target.path).completeBaseName());
     } else {
       Printer().setCopyCount(std::max(1, copies));
-      printer->setDocName(QStringLiteral("zarn"));
+      const QString docName = title && *title ? (*title)() : QString();
+      printer->setDocName(docName.isEmpty() ? QStringLiteral("zarn") : docName);
     }
     ApplyLayout(Paged(), pdf, pageSize, orientation);
     auto painter = std::make_unique<QPainter>();
@@ -533,9 +535,7 @@ struct QtPrintSurface::Device : DrawingSettings {
   double Inset() { return drawStyle == kInsideSolid ? PenWidth() / 2 : 0; }
 };
 
-QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter) : pdfWriter_(pdfWriter) {
-  Init(QPrinterInfo::availablePrinterNames(), QPrinterInfo::defaultPrinterName());
-}
+QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter) : pdfWriter_(pdfWriter), askCups_(true) {}
 
 QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter, const QStringList& cupsPrinters,
                                const QString& defaultPrinter)
@@ -543,11 +543,20 @@ QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter, const QStringList& c
   Init(cupsPrinters, defaultPrinter);
 }
 
-void QtPrintSurface::Init(const QStringList& cupsPrinters, const QString& defaultPrinter) {
+std::vector<std::unique_ptr<QtPrintSurface::Device>>& QtPrintSurface::Devices() const {
+  if (askCups_) {
+    askCups_ = false;
+    Init(QPrinterInfo::availablePrinterNames(), QPrinterInfo::defaultPrinterName());
+  }
+  return devices_;
+}
+
+void QtPrintSurface::Init(const QStringList& cupsPrinters, const QString& defaultPrinter) const {
   auto add = [this](const QString& name, bool pdf) {
     auto d = std::make_unique<Device>();
     d->name = name;
     d->pdf = pdf;
+    d->title = &documentTitle_;
     d->dc = static_cast<int32_t>(0x5A000 + 0x10 * devices_.size());
     devices_.push_back(std::move(d));
   };
@@ -559,8 +568,9 @@ void QtPrintSurface::Init(const QStringList& cupsPrinters, const QString& defaul
 }
 
 QtPrintSurface::~QtPrintSurface() {
-  // Pending output is sent, as when the program ends with a job open.
-  for (int i = 0; i < Count(); ++i) {
+  // Pending output is sent, as when the program ends with a job open. A list
+  // never asked for has no documents.
+  for (int i = 0; i < static_cast<int>(devices_.size()); ++i) {
     if (!devices_[i]->queue.Active()) continue;
     current_ = i;
     try {
@@ -572,7 +582,7 @@ QtPrintSurface::~QtPrintSurface() {
 }
 
 void QtPrintSurface::FinishAll() {
-  const int was = current_;
+  const int was = Current();
   for (int i = 0; i < Count(); ++i) {
     if (i == was || !devices_[i]->queue.Active()) continue;
     current_ = i;
@@ -587,7 +597,12 @@ void QtPrintSurface::FinishAll() {
   EndDoc();
 }
 
-QtPrintSurface::Device& QtPrintSurface::Cur() const { return *devices_[current_]; }
+int QtPrintSurface::Current() const {
+  Devices();
+  return current_;
+}
+
+QtPrintSurface::Device& QtPrintSurface::Cur() const { return *Devices()[current_]; }
 
 QString QtPrintSurface::DeviceName() const { return Cur().name; }
 
@@ -787,7 +802,7 @@ void QtPrintSurface::EndDoc() {
   pdfWriter_.DocumentFinished(d.target);
 }
 
-int QtPrintSurface::Count() const { return static_cast<int>(devices_.size()); }
+int QtPrintSurface::Count() const { return static_cast<int>(Devices().size()); }
 
 QString QtPrintSurface::DeviceName(int index) const {
   if (index < 0 || index >= Count()) Raise(RuntimeError::SubscriptOutOfRange);

@@ -40,6 +40,7 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,7 +53,9 @@ class PdfWriterPrinter;
 class QtPrintSurface final : public PrintSurface, public PrinterList {
  public:
   // The CUPS printers, then the PDF writer; the current printer is the CUPS
-  // default, or the PDF writer when there is none.
+  // default, or the PDF writer when there is none. CUPS is asked when the
+  // list or the current printer is first needed, not here: a job asks its
+  // service before anything is printed.
   explicit QtPrintSurface(PdfWriterPrinter& pdfWriter);
   // The named CUPS printers instead of asking CUPS for them (empty: the PDF
   // writer alone); defaultPrinter becomes current when it is in the list.
@@ -66,8 +69,11 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   void FinishAll();
   // Drops every open document: nothing more of it is sent or written.
   void DiscardAll();
+  // Names each document sent to CUPS (its title in the queue); asked when the
+  // document starts. Without it, or when it gives nothing, "zarn".
+  void SetDocumentTitle(std::function<QString()> title) { documentTitle_ = std::move(title); }
   // Index of the current printer.
-  int Current() const { return current_; }
+  int Current() const;
 
   // PrintSurface
   QString DeviceName() const override;
@@ -111,12 +117,16 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   struct Device;
 
  private:
-  void Init(const QStringList& cupsPrinters, const QString& defaultPrinter);
+  void Init(const QStringList& cupsPrinters, const QString& defaultPrinter) const;
+  // The printer list, asking CUPS for it the first time.
+  std::vector<std::unique_ptr<Device>>& Devices() const;
   Device& Cur() const;
 
   PdfWriterPrinter& pdfWriter_;
-  std::vector<std::unique_ptr<Device>> devices_;
-  int current_ = 0;
+  std::function<QString()> documentTitle_;
+  mutable bool askCups_ = false;
+  mutable std::vector<std::unique_ptr<Device>> devices_;
+  mutable int current_ = 0;
 };
 
 }  // namespace zarn

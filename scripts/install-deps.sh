@@ -9,6 +9,7 @@ packages=(
   libqrcodegencpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils xvfb xauth xclip x11-utils xdotool imagemagick xdg-utils desktop-file-utils tesseract-ocr
+  dpkg-dev file
   python3 openssl nodejs
   cups cups-client cups-bsd
   zbar-tools

@@ -1,37 +1,84 @@
 #!/usr/bin/env bash
 # Installs the built client for the current user and makes it the handler of
-# "zarn://" links: `cmake --install` puts the program, its link handler, the
-# .desktop file, the icon and an example settings file into one folder its
-# user can write (the program keeps zarn.ini and error_handler.txt beside
-# itself); the .desktop file is then registered for x-scheme-handler/zarn.
-# Run scripts/build.sh first.
+# "zarn://" links: `cmake --install` puts the programs, the link handler, the
+# .desktop file, the icon, an example settings file and the man pages into
+# one folder its user can write (the program keeps zarn.ini and
+# error_handler.txt beside itself); the .desktop file is then registered for
+# x-scheme-handler/zarn, and zarn, zarn-render and their man pages are linked
+# into ~/.local/bin and ~/.local/share/man. Run scripts/build.sh first.
 #
-#   bash scripts/install.sh [folder]   (default: ~/.local/share/zarn)
+#   bash scripts/install.sh [folder]               (default: ~/.local/share/zarn)
+#   bash scripts/install.sh --uninstall [folder]
+# --uninstall removes what the install put there, the links and the handler
+# registration, and leaves the user's files alone: zarn.ini, the error log,
+# qrcode.bmp, downloads and PDF files.
 # ZARN_BUILD names another build folder than build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+uninstall=false
+if [ "${1:-}" = --uninstall ]; then uninstall=true; shift; fi
 data=${XDG_DATA_HOME:-$HOME/.local/share}
-folder=${1:-$data/zarn}
+config=${XDG_CONFIG_HOME:-$HOME/.config}
+folder=$(realpath -m "${1:-$data/zarn}")
 build=${ZARN_BUILD:-build}
+applications=$data/applications
+bin=$HOME/.local/bin
+man=$data/man/man1
+# What this script installed, one path a line: kept in the folder for --uninstall.
+manifest=$folder/.installed-files
+
+# The registration as xdg-mime writes it: the default handler in mimeapps.list.
+unregister() {
+  local list
+  for list in "$config/mimeapps.list" "$applications/mimeapps.list"; do
+    [ -f "$list" ] && sed -i '/^x-scheme-handler\/zarn=zarn\.desktop;\?$/d' "$list"
+  done
+  return 0
+}
+
+if $uninstall; then
+  [ -f "$manifest" ] || { echo "nothing installed in $folder (no $manifest)" >&2; exit 1; }
+  while IFS= read -r path; do
+    [ -n "$path" ] && { [ -f "$path" ] || [ -L "$path" ]; } && rm -f -- "$path"
+  done < "$manifest"
+  rm -f -- "$manifest"
+  unregister
+  command -v update-desktop-database >/dev/null 2>&1 && update-desktop-database -q "$applications" || true
+  # Folders the install made, when nothing of the user's is left in them.
+  for dir in "$folder/man/man1" "$folder/man" "$folder/pdf" "$folder" "$man"; do
+    rmdir -- "$dir" 2>/dev/null || true
+  done
+  echo "removed zarn from $folder"
+  [ -d "$folder" ] && echo "left there: $(ls -A "$folder" | tr '\n' ' ')"
+  exit 0
+fi
+
 [ -x "$build/zarn" ] || { echo "$build/zarn is missing: run scripts/build.sh first" >&2; exit 1; }
 cmake --install "$build" --prefix "$folder" >/dev/null
+installed=$(sed 's|/\./|/|' "$build/install_manifest.txt")
 
-applications=$data/applications
-mkdir -p "$applications"
+mkdir -p "$applications" "$bin" "$man"
 cp "$folder/zarn.desktop" "$applications/zarn.desktop"
+ln -sfn "$folder/zarn" "$bin/zarn"
+ln -sfn "$folder/zarn-render" "$bin/zarn-render"
+ln -sfn "$folder/man/man1/zarn.1" "$man/zarn.1"
+ln -sfn "$folder/man/man1/zarn-render.1" "$man/zarn-render.1"
+printf '%s\n' "$installed" "$applications/zarn.desktop" "$bin/zarn" "$bin/zarn-render" \
+  "$man/zarn.1" "$man/zarn-render.1" > "$manifest"
+
 if command -v xdg-mime >/dev/null 2>&1; then
   xdg-mime default zarn.desktop x-scheme-handler/zarn
 else
   # What xdg-mime would write: the default handler in the user's mimeapps.list.
-  config=${XDG_CONFIG_HOME:-$HOME/.config}
   mkdir -p "$config"
   list=$config/mimeapps.list
   touch "$list"
   grep -q '^\[Default Applications\]' "$list" || printf '[Default Applications]\n' >> "$list"
-  sed -i '/^x-scheme-handler\/zarn=/d' "$list"
+  unregister
   sed -i 's|^\[Default Applications\]$|[Default Applications]\nx-scheme-handler/zarn=zarn.desktop|' "$list"
 fi
 command -v update-desktop-database >/dev/null 2>&1 && update-desktop-database -q "$applications" || true
 echo "installed: $folder/zarn"
 echo "link handler: $applications/zarn.desktop"
+echo "commands: $bin/zarn, $bin/zarn-render (man zarn, man zarn-render)"
 echo "PDF copies: cp $folder/zarn.ini.example $folder/zarn.ini"

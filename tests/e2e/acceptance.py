@@ -511,6 +511,9 @@ class Jobs(Acceptance):
                 time.sleep(0.1)
             self.assertEqual(len(page_sizes(spooled)), 1)
             self.assertIn("279.41", layout_text(spooled))
+            # The queue names the job by the script's PDF name, not just "zarn".
+            with open(os.path.join(cups, "log", "page_log")) as f:
+                self.assertIn(" invoice-2026-0042 ", f.read())
             self.assertEqual(run.printed(), [], "the CUPS default printer took the printer run")
             self.assertEqual(len(run.pdf_copies()), 1)
         finally:
@@ -595,7 +598,8 @@ class Screen(Acceptance):
         run, _, _ = self.closed_port_run("abort")
         press(*ABORT)
         run.wait()
-        self.assertEnded(run)
+        self.assertFalse(run.hung, "zarn hung and was killed")
+        self.assertEqual(run.returncode, 3, "Abort ends with its own exit status: " + run.stderr[-2000:])
         self.assertEqual(len(self.assertTrapLine(run, "zarn.mWEB.GetURL", CANNOT_CONNECT)), 1)
         self.assertEqual(clipboard(), "before the run", "abort leaves the clipboard as it was")
 

@@ -256,10 +256,11 @@ def run_case(case, zarn, service, top):
         os.chmod(os.path.dirname(old), 0o700)
 
     log_lines = [l for l in (read(log_path) or b"").decode("utf-8", "replace").split("\r\n") if l]
-    run_log = clipboard() if code == 0 else ""
+    ended = 0 if normal_end else 3  # Abort's exit status
+    run_log = clipboard() if code == ended else ""
     intact = all(read(path) == data for path, data in keep.items())
     checks.append((code is not None, "ended within %d s" % CASE_SECONDS))
-    checks.append((code == 0, "exit code 0 (got %s)" % code))
+    checks.append((code == ended, "exit code %d (got %s)" % (ended, code)))
     if location:
         checks.append((bool(log_lines) and location in log_lines[0], "error log names " + location))
         checks.append((answered == len(log_lines), "one dialog per error log line"))
@@ -268,7 +269,7 @@ def run_case(case, zarn, service, top):
     if normal_end:
         checks.append((run_log.startswith("ZARN last run: ") and "\r\nZARN end: " in run_log,
                        "run log on the clipboard"))
-    elif code == 0:
+    elif code == ended:
         checks.append((run_log == "before", "abort leaves the clipboard alone"))
     if pdf_trick and (AS_ROOT or pdf_trick != "full"):
         documents = os.path.join(home, "Documents")

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """scripts/install.sh (cmake --install and the registration) into a scratch
-home: the program, its icon and an example settings file land in a folder of
-their own, the link handler is registered for x-scheme-handler/zarn, and the
-handler passes a link on the way the Windows launcher does (quote, link, "/",
-quote), from the program's folder. usage: install_test.py <source tree> <build folder>"""
+home: the programs, their man pages, the icon and an example settings file
+land in a folder of their own, the commands and man pages are linked where
+PATH and man find them, the link handler is registered for
+x-scheme-handler/zarn, and the handler passes a link on the way the Windows
+launcher does (quote, link, "/", quote), from the program's folder. Then
+--uninstall takes all that away and leaves the user's own files.
+usage: install_test.py <source tree> <build folder>"""
 import os
 import shutil
 import subprocess
@@ -22,8 +25,13 @@ def main():
                            stdout=subprocess.DEVNULL)
         folder = os.path.join(home, "data", "zarn")
         failures = []
-        if not os.access(os.path.join(folder, "zarn"), os.X_OK):
-            failures.append("the program is installed")
+        for name in ("zarn", "zarn-render"):
+            if not os.access(os.path.join(folder, name), os.X_OK) or \
+                    os.path.realpath(os.path.join(home, ".local", "bin", name)) != os.path.join(folder, name):
+                failures.append("%s is installed and linked into ~/.local/bin" % name)
+        for page in ("zarn.1", "zarn-render.1"):
+            if not os.path.isfile(os.path.join(home, "data", "man", "man1", page)):
+                failures.append("the man page %s is where man finds it" % page)
         with open(os.path.join(home, "data", "applications", "zarn.desktop")) as f:
             desktop = f.read()
         if "MimeType=x-scheme-handler/zarn;" not in desktop:
@@ -66,6 +74,27 @@ def main():
             got = f.read().splitlines()
         if got != [folder, "1", '"zarn://QUJD/"']:
             failures.append("the handler passes one argument, quote link / quote, in the program's folder: %r" % got)
+
+        # The user's own files stay; everything the install made goes.
+        mine = [os.path.join(folder, n) for n in ("zarn.ini", "error_handler.txt", "qrcode.bmp", os.path.join("pdf", "a.pdf"))]
+        for path in mine:
+            with open(path, "w") as f:
+                f.write("mine")
+        subprocess.run(["bash", os.path.join(tree, "scripts", "install.sh"), "--uninstall"], env=env, check=True,
+                       stdout=subprocess.DEVNULL)
+        cache = os.path.join(home, "data", "applications", "mimeinfo.cache")  # update-desktop-database's
+        if os.path.exists(cache):
+            with open(cache) as f:
+                if "zarn" in f.read():
+                    failures.append("uninstall updates the desktop's handler cache")
+            os.remove(cache)
+        left = sorted(os.path.relpath(os.path.join(d, f), home) for d, _, fs in os.walk(home) for f in fs)
+        expected = sorted(os.path.relpath(p, home) for p in mine + [args_file, mimeapps])
+        if left != expected:
+            failures.append("uninstall leaves the user's files and nothing else: %s" % left)
+        with open(mimeapps) as f:
+            if "zarn" in f.read():
+                failures.append("uninstall removes the handler registration")
         for f in failures:
             print("FAILED:", f)
         return 1 if failures else 0

@@ -43,7 +43,7 @@ ScopedTrapHost::ScopedTrapHost() {
   host.clock = &clock;
   host.files = &files;
   host.errorLogPath = folder + "/error_handler.txt";
-  host.abort = [] { std::_Exit(0); };
+  host.abort = [] { std::_Exit(kAbortExitStatus); };
   InstallTrapHost(&host);
 }
 

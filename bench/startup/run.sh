@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Start-up of the client: process start to the first service request (a
+# loopback service records when it arrives), beside zarn-render of an empty
+# script from start to exit; fails unless the client's median is under 50 ms.
+# Runs on DISPLAY, or on a virtual display (xvfb-run) when there is none.
+# Usage: bench/startup/run.sh [build folder, default build] [--compare OTHER_ZARN ...]
+set -euo pipefail
+build=${1:-build}
+shift || true
+bench=(python3 "$(dirname "$0")/startup.py" "$build/zarn" "$build/zarn-render" 15 "$@")
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "${bench[@]}"
+fi
+exec "${bench[@]}"

@@ -1,0 +1,38 @@
+#include "platform/startup.h"
+
+#include <QByteArray>
+#include <QFileInfo>
+#include <fontconfig/fontconfig.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+namespace zarn {
+
+bool DisplayAvailable() {
+  if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    return true;
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) return false;
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  const bool connected = xcb_connection_has_error(c) == 0;
+  xcb_disconnect(c);
+  return connected;
+}
+
+std::thread ReadFontConfiguration() {
+  return std::thread([] { FcInit(); });
+}
+
+NoSessionBusAutolaunch::NoSessionBusAutolaunch() {
+  if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) return;
+  QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+  if (runtime.isEmpty()) runtime = "/run/user/" + QByteArray::number(::getuid());  // where systemd puts it
+  const QByteArray bus = runtime + "/bus";
+  if (QFileInfo::exists(QString::fromLocal8Bit(bus))) return;  // libdbus finds it there itself
+  set_ = qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus);
+}
+
+NoSessionBusAutolaunch::~NoSessionBusAutolaunch() {
+  if (set_) qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+}  // namespace zarn
