@@ -33,6 +33,7 @@
 #include "platform/paint_queue.h"
 #include "platform/pdf_writer_printer.h"
 #include "platform/qt_picture.h"
+#include "platform/segment_run.h"
 
 namespace zarn {
 
@@ -240,6 +241,8 @@ struct QtPrintSurface::Device : DrawingSettings {
   std::optional<QBrush> brush;
   PdfDocumentTarget target;
   int pendingBreaks = 0;
+  // Segments gathered into one band, drawn before anything else is.
+  SegmentRun run;
 
   QFont font;
   std::optional<QFontMetricsF> metrics;
@@ -459,6 +462,7 @@ struct QtPrintSurface::Device : DrawingSettings {
 
   // Drops a document that cannot be completed; its file never replaces anything.
   void Discard() {
+    run = SegmentRun();
     if (queue.Active()) queue.Abandon();
     writer.reset();
     file.reset();  // an uncommitted QSaveFile removes its temporary file
@@ -469,6 +473,7 @@ struct QtPrintSurface::Device : DrawingSettings {
     if (!queue.Active()) {
       Begin(pdfWriter);
     } else {
+      DrawRun();
       for (; pendingBreaks > 0; --pendingBreaks) NewPage(true);
     }
   }
@@ -493,6 +498,20 @@ struct QtPrintSurface::Device : DrawingSettings {
       brush = *b;
       Draw([b = *b](QPainter& painter) { painter.setBrush(b); });
     }
+  }
+
+  // The gathered segments, if any, as their band.
+  void DrawRun() {
+    const std::optional<SegmentRun::Band> band = run.Take();
+    if (!band) return;
+    if (!band->rect) {
+      Use(band->pen);
+      Draw([line = band->line](QPainter& painter) { painter.drawLine(line); });
+      return;
+    }
+    const QBrush fill(band->pen.color());
+    Use(band->pen, &fill);
+    Draw([rect = *band->rect](QPainter& painter) { painter.drawRect(rect); });
   }
 
   // The next page, in the page settings of now when apply is set.
@@ -680,12 +699,20 @@ void QtPrintSurface::SetFillColor(uint32_t colour) { Cur().fillColor = colour; }
 void QtPrintSurface::Line(float x1, float y1, float x2, float y2, uint32_t colour, LineKind kind) {
   Device& d = Cur();
   QPen pen = d.Pen(colour);
-  d.Open(pdfWriter_);
   if (kind == LineKind::Segment) {
+    const QLineF line(x1, y1, x2, y2);
+    if (segmentRuns_ && SegmentRun::Joins(pen)) {
+      if (d.run.Continue(line, pen)) return;
+      d.Open(pdfWriter_);  // draws the run before
+      d.run.Start(line, pen);
+      return;
+    }
+    d.Open(pdfWriter_);
     d.Use(pen);
-    d.Draw([line = QLineF(x1, y1, x2, y2)](QPainter& painter) { painter.drawLine(line); });
+    d.Draw([line](QPainter& painter) { painter.drawLine(line); });
     return;
   }
+  d.Open(pdfWriter_);
   pen.setJoinStyle(Qt::MiterJoin);
   const QBrush brush = kind == LineKind::FilledBox ? QBrush(ColourOf(colour)) : d.FillBrush();
   const double in = d.Inset();
@@ -753,7 +780,10 @@ void QtPrintSurface::PaintPicture(const Picture& picture, float x, float y, floa
 
 void QtPrintSurface::NewPage() {
   Device& d = Cur();
-  if (d.queue.Active()) ++d.pendingBreaks;
+  if (d.queue.Active()) {
+    d.DrawRun();
+    ++d.pendingBreaks;
+  }
   d.x = 0;
   d.y = 0;
 }
@@ -763,6 +793,7 @@ void QtPrintSurface::EndDoc() {
   d.x = 0;
   d.y = 0;
   if (!d.queue.Active()) return;
+  d.DrawRun();
   // Page breaks not followed by output: all but the last leave blank pages.
   for (; d.pendingBreaks > 1; --d.pendingBreaks) d.NewPage(false);
   d.pendingBreaks = 0;

@@ -33,7 +33,8 @@
 // Classic behaviour kept: DrawWidth is in device dots (values below 1 draw one
 // dot wide); dashed and dotted styles (1 to 4) draw solid when DrawWidth is
 // more than 1; style 6 keeps the line of boxes and circles inside their
-// outline. Text in Print may hold line breaks (CR LF, CR or LF); each further
+// outline. Segments side by side in one colour, as a gradient draws them,
+// go to the device as one filled band of the same extent (SegmentRun). Text in Print may hold line breaks (CR LF, CR or LF); each further
 // line starts at the left edge, one line height lower.
 //
 // Needs a QGuiApplication.
@@ -66,6 +67,10 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   void FinishAll();
   // Index of the current printer.
   int Current() const { return current_; }
+  // Whether runs of segments side by side in one colour draw as one band
+  // (SegmentRun), as they do unless a benchmark or test that compares with
+  // drawing each segment as its own line turns it off.
+  void SetSegmentRuns(bool on) { segmentRuns_ = on; }
 
   // PrintSurface
   QString DeviceName() const override;
@@ -113,6 +118,7 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   PdfWriterPrinter& pdfWriter_;
   std::vector<std::unique_ptr<Device>> devices_;
   int current_ = 0;
+  bool segmentRuns_ = true;
 };
 
 }  // namespace zarn
