@@ -104,39 +104,36 @@ QStringList Differences(const Rendering& before, const Rendering& now, const std
   return out;
 }
 
-void ExpectSameLook(const QString& script, const std::vector<std::vector<Band>>& bands) {
-  const Rendering before = Render(script, false), now = Render(script, true);
-  ASSERT_FALSE(now.pages.empty());
-  const QStringList differences = Differences(before, now, bands);
-  EXPECT_TRUE(differences.isEmpty()) << differences.join("\n").toStdString();
-  // The runs were drawn as bands: the file has lost most of its lines.
-  EXPECT_LT(now.bytes * 2, before.bytes);
-}
+// A script and the gradients it draws, page by page.
+struct Case {
+  const char* name;
+  QString script;
+  std::vector<std::vector<Band>> bands;
+};
 
-TEST(SegmentRunTest, TheSampleInvoiceLooksAsWithOneLinePerSegment) {
-  EnsureGuiApp();
+// The sample invoice, without its logo (there is no service here to fetch it).
+Case SampleInvoice() {
   QFile file(QStringLiteral(ZARN_EXAMPLES "/scripts/invoice.txt"));
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly));
   QString script = QString::fromUtf8(file.readAll());
-  script.remove(QRegularExpression("GF\\|[^\r\n]*\r?\n"));  // the logo stays out: no service here
+  script.remove(QRegularExpression("GF\\|[^\r\n]*\r?\n"));
   // Its header band: margins 720, 10466 x 1500 twips, drawn one dot wide.
   const double r = kDot / 2;
-  ExpectSameLook(script, {{{"header band", QRectF(720 - r, 720 - r, 10466 + 2 * r, 1500 + 2 * r)}}});
+  return {"sample invoice", script, {{{"header band", QRectF(720 - r, 720 - r, 10466 + 2 * r, 1500 + 2 * r)}}}};
 }
 
-TEST(SegmentRunTest, GradientsLookAsWithOneLinePerSegment) {
-  EnsureGuiApp();
-  // One page of bands running right, one of bands running down: each length
-  // with a steep and a flat ramp, one dot wide, then after a "DL" 20 dots
-  // wide; then a dotted one of each, which stays lines.
+// One page of bands running right, one of bands running down: each length
+// with a steep and a flat ramp, one dot wide, then after a "DL" 20 dots wide;
+// then a dotted one, which stays lines.
+Case GradientTable() {
   struct Pen {
     int width, style;
   };
   const Pen pens[] = {{1, 0}, {20, 0}};
   const int lengths[] = {2, 10, 100, 1000, 10000};
   const char* ramps[][3] = {{"steep", "#000000", "#FFFFFF"}, {"flat", "#1F4E79", "#5B9BD5"}};
+  Case table{"table of gradients", {}, std::vector<std::vector<Band>>(2)};
   QStringList lines{"SD|P|A4|1"};
-  std::vector<std::vector<Band>> bands(2);
   for (const int direction : {0, 1}) {
     if (direction == 1) lines << "NP";
     int at = 150;
@@ -146,8 +143,8 @@ TEST(SegmentRunTest, GradientsLookAsWithOneLinePerSegment) {
                 h = direction == 1 ? length : 180;
       lines << QStringLiteral("DG|%1|%2|%3|%4|%5|%6|%7").arg(from, to).arg(direction).arg(x).arg(y).arg(w).arg(h);
       const double r = pen.width * kDot / 2;
-      bands[direction].push_back({QStringLiteral("%1, %2").arg(direction == 1 ? "down" : "right", name),
-                                  QRectF(x - r, y - r, w + 2 * r, h + 2 * r)});
+      table.bands[direction].push_back({QStringLiteral("%1, %2").arg(direction == 1 ? "down" : "right", name),
+                                        QRectF(x - r, y - r, w + 2 * r, h + 2 * r)});
       at += 270;
     };
     for (const Pen& pen : pens)
@@ -157,7 +154,21 @@ TEST(SegmentRunTest, GradientsLookAsWithOneLinePerSegment) {
     add({1, 2}, 1000, "#000000", "#FFFFFF", "dotted");
   }
   lines << "ED";
-  ExpectSameLook(lines.join("\r\n"), bands);
+  table.script = lines.join("\r\n");
+  return table;
+}
+
+TEST(SegmentRunTest, GradientsLookAsWithOneLinePerSegment) {
+  EnsureGuiApp();
+  for (const Case& c : {SampleInvoice(), GradientTable()}) {
+    SCOPED_TRACE(c.name);
+    const Rendering before = Render(c.script, false), now = Render(c.script, true);
+    ASSERT_FALSE(now.pages.empty());
+    const QStringList differences = Differences(before, now, c.bands);
+    EXPECT_TRUE(differences.isEmpty()) << differences.join("\n").toStdString();
+    // The runs were drawn as bands: the file has lost most of its lines.
+    EXPECT_LT(now.bytes * 2, before.bytes);
+  }
 }
 
 }  // namespace
