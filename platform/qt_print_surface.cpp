@@ -526,17 +526,31 @@ struct QtPrintSurface::Device : DrawingSettings {
 
   double PenWidth() { return std::max<int16_t>(1, drawWidth) * TwipsPerDot(); }
 
-  QPen Pen(uint32_t colour) {
-    if (drawStyle == kInvisible) return QPen(Qt::NoPen);
-    const double w = PenWidth();
-    QPen pen(ColourOf(colour), w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    if (drawStyle >= 1 && drawStyle <= 4 && drawWidth <= 1) {
-      QList<qreal> pattern = kDashes[drawStyle - 1];
-      for (qreal& v : pattern) v /= w;  // Qt counts dashes in pen widths
-      pen.setDashPattern(pattern);
-      pen.setCapStyle(Qt::FlatCap);
+  // The line pen in a colour; the last one is kept, as a gradient asks for
+  // it once per segment and changes colour only now and then. The reference
+  // holds until the next call.
+  struct LinePen {
+    uint32_t colour;
+    int16_t width, style;
+    QPen pen;
+  };
+  std::optional<LinePen> linePen;
+  const QPen& Pen(uint32_t colour) {
+    if (linePen && linePen->colour == colour && linePen->width == drawWidth && linePen->style == drawStyle)
+      return linePen->pen;
+    QPen pen(Qt::NoPen);
+    if (drawStyle != kInvisible) {
+      const double w = PenWidth();
+      pen = QPen(ColourOf(colour), w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+      if (drawStyle >= 1 && drawStyle <= 4 && drawWidth <= 1) {
+        QList<qreal> pattern = kDashes[drawStyle - 1];
+        for (qreal& v : pattern) v /= w;  // Qt counts dashes in pen widths
+        pen.setDashPattern(pattern);
+        pen.setCapStyle(Qt::FlatCap);
+      }
     }
-    return pen;
+    linePen = LinePen{colour, drawWidth, drawStyle, pen};
+    return linePen->pen;
   }
 
   QBrush FillBrush() const {
@@ -698,8 +712,8 @@ void QtPrintSurface::SetFillColor(uint32_t colour) { Cur().fillColor = colour; }
 
 void QtPrintSurface::Line(float x1, float y1, float x2, float y2, uint32_t colour, LineKind kind) {
   Device& d = Cur();
-  QPen pen = d.Pen(colour);
   if (kind == LineKind::Segment) {
+    const QPen& pen = d.Pen(colour);
     const QLineF line(x1, y1, x2, y2);
     if (segmentRuns_ && SegmentRun::Joins(pen)) {
       if (d.run.Continue(line, pen)) return;
@@ -712,6 +726,7 @@ void QtPrintSurface::Line(float x1, float y1, float x2, float y2, uint32_t colou
     d.Draw([line](QPainter& painter) { painter.drawLine(line); });
     return;
   }
+  QPen pen = d.Pen(colour);
   d.Open(pdfWriter_);
   pen.setJoinStyle(Qt::MiterJoin);
   const QBrush brush = kind == LineKind::FilledBox ? QBrush(ColourOf(colour)) : d.FillBrush();

@@ -124,7 +124,7 @@ Case SampleInvoice() {
 
 // One page of bands running right, one of bands running down: each length
 // with a steep and a flat ramp, one dot wide, then after a "DL" 20 dots wide;
-// then a dotted one, which stays lines.
+// before them a dotted one, which stays lines.
 Case GradientTable() {
   struct Pen {
     int width, style;
@@ -147,11 +147,12 @@ Case GradientTable() {
                                         QRectF(x - r, y - r, w + 2 * r, h + 2 * r)});
       at += 270;
     };
+    add({1, 2}, 1000, "#000000", "#FFFFFF", "dotted");
+    // The last band of a page is drawn at the page break, or at the end of the document.
     for (const Pen& pen : pens)
       for (const int length : lengths)
         for (const auto& ramp : ramps)
           add(pen, length, ramp[1], ramp[2], QStringLiteral("%1 twips %2, %3 dots").arg(length).arg(ramp[0]).arg(pen.width));
-    add({1, 2}, 1000, "#000000", "#FFFFFF", "dotted");
   }
   lines << "ED";
   table.script = lines.join("\r\n");

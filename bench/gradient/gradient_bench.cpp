@@ -1,0 +1,124 @@
+// The sample invoice (examples/scripts/invoice.txt, its logo from the
+// examples folder) into a PDF through the real engine and surface, alone and
+// as a mail merge of 1,000 invoices into one document, with its header band
+// drawn as segment runs (runs:1) and as one line per segment (runs:0). Each
+// iteration runs the script and completes the PDF; CPU time is the process's,
+// the PDF writer's painting thread included. Counters: PDF bytes per page and
+// the content stream bytes per page (as stored, compressed; fonts and
+// pictures are objects of their own and left out). bench/gradient/run.sh
+// compares the two ways.
+#include <benchmark/benchmark.h>
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <map>
+
+#include "app/wiring.h"
+#include "engine/parse_print.h"
+#include "tests/support/fakes.h"
+#include "tests/support/gui_app.h"
+
+namespace zarn {
+namespace {
+
+QString SampleInvoice() {
+  QFile file(QStringLiteral(ZARN_EXAMPLES "/scripts/invoice.txt"));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QString script = QString::fromUtf8(file.readAll());
+  // The logo the service would hand over is the examples folder's.
+  script.remove(QRegularExpression("GF\\|[^\r\n]*\r?\n"));
+  script.replace("DI|zarn-logo.png|", QStringLiteral("DI|" ZARN_EXAMPLES "/logo.png|"));
+  return script;
+}
+
+// The invoice as the template of a merge: its number from the record, no
+// document of its own (SD would finish the one before, ED its own), a page
+// break instead; the RPTED after the last record ends the one document.
+QString MergedInvoices(int records) {
+  QString script = SampleInvoice();
+  script.replace("2026-0042", "#NO#");
+  script.remove(QRegularExpression("^SD\\|[^\r\n]*\r?\n", QRegularExpression::MultilineOption));
+  script.replace(QRegularExpression("^ED(?=\r?$)", QRegularExpression::MultilineOption), "NP");
+  script += "RPTFLD|#NO#|\r\nrecords follow\r\n";
+  for (int r = 0; r < records; ++r) script += QStringLiteral("RPTDT|2026-%1|\r\n").arg(r, 4, 10, QChar(u'0'));
+  return script + "RPTED\r\n";
+}
+
+// Stored bytes of each page's content stream.
+std::vector<qint64> ContentStreamBytes(const QByteArray& pdf) {
+  const QString text = QString::fromLatin1(pdf);
+  std::map<QString, qsizetype> objects;  // number -> where its body starts
+  static const QRegularExpression object("\n(\\d+) 0 obj\\s*");
+  for (auto it = object.globalMatch(text); it.hasNext();) {
+    const QRegularExpressionMatch m = it.next();
+    objects[m.captured(1)] = m.capturedEnd();
+  }
+  auto body = [&](const QString& number) {
+    const auto at = objects.find(number);
+    return at == objects.end() ? QString() : text.mid(at->second, 64);
+  };
+  std::vector<qint64> out;
+  static const QRegularExpression contents("/Type /Page\n[^>]*?/Contents (\\d+) 0 R");
+  static const QRegularExpression length("/Length (\\d+)( 0 R)?");
+  for (auto it = contents.globalMatch(text); it.hasNext();) {
+    const QRegularExpressionMatch l = length.match(body(it.next().captured(1)));
+    const QString bytes = l.captured(2).isEmpty() ? l.captured(1) : body(l.captured(1)).section(u'\n', 0, 0);
+    out.push_back(bytes.trimmed().toLongLong());
+  }
+  return out;
+}
+
+void BM_Invoices(benchmark::State& state) {
+  testing::EnsureGuiApp();
+  const int records = static_cast<int>(state.range(0));
+  const bool runs = state.range(1) != 0;
+  const QString script = records == 0 ? SampleInvoice() : MergedInvoices(records);
+  QByteArray pdf;
+  for (auto _ : state) {
+    testing::ScopedTrapHost trap;
+    QTemporaryDir dir;
+    WiringOptions options;
+    options.programFolder = dir.path();
+    options.pdfWriterOnly = true;
+    options.pdfFolder = dir.filePath("pdf");
+    EngineWiring wiring(trap.dialogs, trap.files, trap.clock, options);
+    wiring.surface.SetSegmentRuns(runs);
+    ParsePrint(wiring.engine, script, 0);
+    wiring.surface.FinishAll();
+    state.PauseTiming();
+    QDirIterator it(options.pdfFolder, {"*.pdf"}, QDir::Files, QDirIterator::Subdirectories);
+    QFile file(it.hasNext() ? it.next() : QString());
+    if (!trap.Errors().isEmpty() || !file.open(QIODevice::ReadOnly)) {
+      state.SkipWithError("no PDF, or errors");
+      break;
+    }
+    pdf = file.readAll();
+    state.ResumeTiming();
+  }
+  const std::vector<qint64> content = ContentStreamBytes(pdf);
+  if (content.empty()) return state.SkipWithError("no pages in the PDF");
+  double sum = 0;
+  for (const qint64 bytes : content) sum += static_cast<double>(bytes);
+  state.counters["pages"] = static_cast<double>(content.size());
+  state.counters["pdf_bytes_per_page"] = static_cast<double>(pdf.size()) / content.size();
+  state.counters["content_bytes_per_page"] = sum / content.size();
+}
+BENCHMARK(BM_Invoices)
+    ->ArgsProduct({{0}, {0, 1}})
+    ->ArgNames({"records", "runs"})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->MinTime(2);
+BENCHMARK(BM_Invoices)
+    ->ArgsProduct({{1000}, {0, 1}})
+    ->ArgNames({"records", "runs"})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->Iterations(1);
+
+}  // namespace
+}  // namespace zarn
+
+BENCHMARK_MAIN();
