@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/wiring.h"
+#include "platform/segment_run.h"
 #include "engine/interpreter.h"
 #include "tests/support/fakes.h"
 #include "tests/support/poppler.h"
@@ -170,6 +171,55 @@ TEST(SegmentRunTest, GradientsLookAsWithOneLinePerSegment) {
     // The runs were drawn as bands: the file has lost most of its lines.
     EXPECT_LT(now.bytes * 2, before.bytes);
   }
+}
+
+// Which segments continue a run, and the band the run becomes.
+TEST(SegmentRunTest, OnlySegmentsMovedOneTwipAcrossThemselvesWithTheSamePenJoin) {
+  const QPen pen(Qt::red, kDot, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+  QPen blue = pen, dashed = pen, thin = pen;
+  blue.setColor(Qt::blue);
+  dashed.setStyle(Qt::DashLine);
+  thin.setWidthF(0.6);
+  EXPECT_TRUE(SegmentRun::Joins(pen));
+  EXPECT_FALSE(SegmentRun::Joins(dashed));
+  EXPECT_FALSE(SegmentRun::Joins(thin));  // would fill the gaps between segments
+
+  struct Row {
+    const char* name;
+    QLineF first, next;
+    QPen pen;
+    bool joins;
+  };
+  const Row rows[] = {
+      {"vertical, one twip right", {10, 0, 10, 90}, {11, 0, 11, 90}, pen, true},
+      {"horizontal, one twip down", {0, 10, 90, 10}, {0, 11, 90, 11}, pen, true},
+      {"in another colour", {10, 0, 10, 90}, {11, 0, 11, 90}, blue, false},
+      {"two twips right", {10, 0, 10, 90}, {12, 0, 12, 90}, pen, false},
+      {"one twip left", {10, 0, 10, 90}, {9, 0, 9, 90}, pen, false},
+      {"vertical, one twip down", {10, 0, 10, 90}, {10, 1, 10, 91}, pen, false},
+      {"longer", {10, 0, 10, 90}, {11, 0, 11, 91}, pen, false},
+      {"slanting, one twip right", {10, 0, 20, 90}, {11, 0, 21, 90}, pen, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    SegmentRun run;
+    run.Start(row.first, pen);
+    EXPECT_EQ(run.Continue(row.next, row.pen), row.joins);
+    const std::optional<SegmentRun::Band> band = run.Take();
+    ASSERT_TRUE(band);
+    if (row.joins) EXPECT_EQ(band->rect, QRectF(row.first.p1(), row.next.p2()));
+    else EXPECT_EQ(band->line, row.first);
+    EXPECT_FALSE(run.Take());
+  }
+  // Dots in a row keep to the direction they took: the band is their line.
+  SegmentRun dots;
+  dots.Start({10, 5, 10, 5}, pen);
+  EXPECT_TRUE(dots.Continue({11, 5, 11, 5}, pen));
+  EXPECT_FALSE(dots.Continue({11, 6, 11, 6}, pen));
+  const std::optional<SegmentRun::Band> band = dots.Take();
+  ASSERT_TRUE(band);
+  EXPECT_FALSE(band->rect);
+  EXPECT_EQ(band->line, QLineF(10, 5, 11, 5));
 }
 
 }  // namespace
