@@ -715,8 +715,8 @@ void QtPrintSurface::Line(float x1, float y1, float x2, float y2, uint32_t colou
   if (kind == LineKind::Segment) {
     const QPen& pen = d.Pen(colour);
     const QLineF line(x1, y1, x2, y2);
+    if (segmentRuns_ && d.run.Continue(line, pen)) return;
     if (segmentRuns_ && SegmentRun::Joins(pen)) {
-      if (d.run.Continue(line, pen)) return;
       d.Open(pdfWriter_);  // draws the run before
       d.run.Start(line, pen);
       return;

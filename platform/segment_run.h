@@ -46,7 +46,8 @@ class SegmentRun {
   bool open_ = false;
   QPen pen_;
   QLineF first_, last_;
-  QPointF step_;  // from one segment to the next, once there are two
+  int count_ = 0;       // segments in the run
+  bool right_ = false;  // the run moves right, not down (once it has two segments)
 };
 
 }  // namespace zarn

@@ -32,8 +32,8 @@ for (records, runs), bs in sorted(cases.items()):
     b = bs[0]
     what = "sample invoice" if records == 0 else f"{records} merged invoices"
     path = "segment runs       " if runs else "one line a segment "
-    print(f"{what:22} {path} CPU {cpu[(records, runs)] / 1000:8.3f} s (median of {len(bs)}: "
-          f"{', '.join(f'{x['cpu_time'] / 1000:.3f}' for x in sorted(bs, key=lambda x: x['cpu_time']))}); "
+    each = ", ".join(f"{t:.1f}" for t in sorted(x["cpu_time"] for x in bs))
+    print(f"{what:22} {path} CPU {cpu[(records, runs)]:8.1f} ms (median of {len(bs)}: {each}); "
           f"{b['pages']:.0f} pages; PDF {b['pdf_bytes_per_page'] / 1024:6.1f} KB/page; "
           f"content stream {b['content_bytes_per_page'] / 1024:5.1f} KB/page")
 invoice = cases[(0, 1)][0]["content_bytes_per_page"]
