@@ -9,16 +9,13 @@
 // compares the two ways.
 #include <benchmark/benchmark.h>
 
-#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <map>
 
-#include "app/wiring.h"
-#include "engine/parse_print.h"
-#include "tests/support/fakes.h"
 #include "tests/support/gui_app.h"
+#include "tests/support/script_pdf.h"
 
 namespace zarn {
 namespace {
@@ -77,20 +74,12 @@ void BM_Invoices(benchmark::State& state) {
   const QString script = records == 0 ? SampleInvoice() : MergedInvoices(records);
   QByteArray pdf;
   for (auto _ : state) {
-    testing::ScopedTrapHost trap;
     QTemporaryDir dir;
-    WiringOptions options;
-    options.programFolder = dir.path();
-    options.pdfWriterOnly = true;
-    options.pdfFolder = dir.filePath("pdf");
-    EngineWiring wiring(trap.dialogs, trap.files, trap.clock, options);
-    wiring.surface.SetSegmentRuns(runs);
-    ParsePrint(wiring.engine, script, 0);
-    wiring.surface.FinishAll();
+    QStringList errors;
+    const QString path = testing::ScriptToPdf(script, dir.path(), runs, errors);
     state.PauseTiming();
-    QDirIterator it(options.pdfFolder, {"*.pdf"}, QDir::Files, QDirIterator::Subdirectories);
-    QFile file(it.hasNext() ? it.next() : QString());
-    if (!trap.Errors().isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    QFile file(path);
+    if (!errors.isEmpty() || !file.open(QIODevice::ReadOnly)) {
       state.SkipWithError("no PDF, or errors");
       break;
     }
@@ -105,18 +94,11 @@ void BM_Invoices(benchmark::State& state) {
   state.counters["pdf_bytes_per_page"] = static_cast<double>(pdf.size()) / content.size();
   state.counters["content_bytes_per_page"] = sum / content.size();
 }
-BENCHMARK(BM_Invoices)
-    ->ArgsProduct({{0}, {0, 1}})
-    ->ArgNames({"records", "runs"})
-    ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()
-    ->MinTime(2);
-BENCHMARK(BM_Invoices)
-    ->ArgsProduct({{1000}, {0, 1}})
-    ->ArgNames({"records", "runs"})
-    ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()
-    ->Iterations(1);
+void ByRecordsAndRuns(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"records", "runs"})->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+}
+BENCHMARK(BM_Invoices)->ArgsProduct({{0}, {0, 1}})->Apply(ByRecordsAndRuns)->MinTime(2);
+BENCHMARK(BM_Invoices)->ArgsProduct({{1000}, {0, 1}})->Apply(ByRecordsAndRuns)->Iterations(1);
 
 }  // namespace
 }  // namespace zarn

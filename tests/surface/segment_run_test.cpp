@@ -3,8 +3,6 @@
 // and surface both ways, rendered by poppler at 300 dpi, differ by at most one
 // level per channel, except within a pixel of a band's outer edge, which may
 // move by one pixel (where segments overlapped, their edges were drawn darker).
-#include <QDir>
-#include <QDirIterator>
 #include <QColor>
 #include <QFile>
 #include <QFileInfo>
@@ -15,11 +13,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/wiring.h"
 #include "platform/segment_run.h"
-#include "engine/interpreter.h"
-#include "tests/support/fakes.h"
 #include "tests/support/poppler.h"
+#include "tests/support/script_pdf.h"
 
 namespace zarn::testing {
 namespace {
@@ -40,23 +36,14 @@ struct Rendering {
 
 // The script's pages through the engine on our PDF writer, with segment runs or without.
 Rendering Render(const QString& script, bool runs) {
-  ScopedTrapHost trap;
   QTemporaryDir dir;
-  WiringOptions options;
-  options.programFolder = dir.path();
-  options.pdfWriterOnly = true;
-  options.pdfFolder = dir.filePath("pdf");
-  EngineWiring wiring(trap.dialogs, trap.files, trap.clock, options);
-  wiring.surface.SetSegmentRuns(runs);
-  ExecutePrintScript(wiring.engine, script, 0, 0);
-  wiring.surface.FinishAll();
-  EXPECT_TRUE(trap.Errors().isEmpty()) << trap.Errors().join("; ").toStdString();
-  QDirIterator it(options.pdfFolder, {"*.pdf"}, QDir::Files, QDirIterator::Subdirectories);
-  if (!it.hasNext()) {
+  QStringList errors;
+  const QString pdf = ScriptToPdf(script, dir.path(), runs, errors);
+  EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+  if (pdf.isEmpty()) {
     ADD_FAILURE() << "no PDF";
     return {};
   }
-  const QString pdf = it.next();
   Rendering r{{}, QFileInfo(pdf).size()};
   const int pages = QString::fromUtf8(RunTool("pdfinfo", {pdf})).section("Pages:", 1).section('\n', 0, 0).trimmed().toInt();
   for (int page = 1; page <= pages; ++page) r.pages.push_back(testing::Render(pdf, kDpi, page));
