@@ -20,21 +20,11 @@
 namespace zarn {
 namespace {
 
-QString SampleInvoice() {
-  QFile file(QStringLiteral(ZARN_EXAMPLES "/scripts/invoice.txt"));
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  QString script = QString::fromUtf8(file.readAll());
-  // The logo the service would hand over is the examples folder's.
-  script.remove(QRegularExpression("GF\\|[^\r\n]*\r?\n"));
-  script.replace("DI|zarn-logo.png|", QStringLiteral("DI|" ZARN_EXAMPLES "/logo.png|"));
-  return script;
-}
-
 // The invoice as the template of a merge: its number from the record, no
 // document of its own (SD would finish the one before, ED its own), a page
 // break instead; the RPTED after the last record ends the one document.
 QString MergedInvoices(int records) {
-  QString script = SampleInvoice();
+  QString script = testing::SampleInvoice(ZARN_EXAMPLES);
   script.replace("2026-0042", "#NO#");
   script.remove(QRegularExpression("^SD\\|[^\r\n]*\r?\n", QRegularExpression::MultilineOption));
   script.replace(QRegularExpression("^ED(?=\r?$)", QRegularExpression::MultilineOption), "NP");
@@ -71,7 +61,7 @@ void BM_Invoices(benchmark::State& state) {
   testing::EnsureGuiApp();
   const int records = static_cast<int>(state.range(0));
   const bool runs = state.range(1) != 0;
-  const QString script = records == 0 ? SampleInvoice() : MergedInvoices(records);
+  const QString script = records == 0 ? testing::SampleInvoice(ZARN_EXAMPLES) : MergedInvoices(records);
   QByteArray pdf;
   for (auto _ : state) {
     QTemporaryDir dir;

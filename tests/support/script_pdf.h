@@ -1,8 +1,10 @@
 #pragma once
 // A print script run as zarn-render runs it: through the real engine and
 // surface (EngineWiring) on our PDF writer alone, into one PDF file. For
-// tests and benchmarks that link zarn_app_wiring.
+// tests and benchmarks that link zarn_app_wiring; and the sample invoice.
 #include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +33,16 @@ inline QString ScriptToPdf(const QString& script, const QString& folder, bool se
   errors = trap.Errors();
   QDirIterator it(options.pdfFolder, {"*.pdf"}, QDir::Files, QDirIterator::Subdirectories);
   return it.hasNext() ? it.next() : QString();
+}
+
+// The sample invoice (examples/scripts/invoice.txt) with the logo that the
+// sample service would hand over taken from the examples folder.
+inline QString SampleInvoice(const QString& examples) {
+  QFile file(examples + "/scripts/invoice.txt");
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QString script = QString::fromUtf8(file.readAll());
+  script.remove(QRegularExpression("GF\\|[^\r\n]*\r?\n"));
+  return script.replace("DI|zarn-logo.png|", "DI|" + examples + "/logo.png|");
 }
 
 }  // namespace zarn::testing
