@@ -33,9 +33,12 @@
 // Classic behaviour kept: DrawWidth is in device dots (values below 1 draw one
 // dot wide); dashed and dotted styles (1 to 4) draw solid when DrawWidth is
 // more than 1; style 6 keeps the line of boxes and circles inside their
-// outline. Segments side by side in one colour, as a gradient draws them,
-// go to the device as one filled band of the same extent (SegmentRun). Text in Print may hold line breaks (CR LF, CR or LF); each further
+// outline. Text in Print may hold line breaks (CR LF, CR or LF); each further
 // line starts at the left edge, one line height lower.
+//
+// Segments side by side in one colour and solid pen, as a gradient draws
+// them, go to the device as one filled band of the same extent (SegmentRun);
+// the band is handed on before any other drawing, page break or EndDoc.
 //
 // Needs a QGuiApplication.
 #include <QFont>
