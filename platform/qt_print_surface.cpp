@@ -33,6 +33,7 @@
 #include "platform/paint_queue.h"
 #include "platform/pdf_writer_printer.h"
 #include "platform/qt_picture.h"
+#include "platform/segment_run.h"
 
 namespace zarn {
 
@@ -241,6 +242,8 @@ struct QtPrintSurface::Device : DrawingSettings {
   std::optional<QBrush> brush;
   PdfDocumentTarget target;
   int pendingBreaks = 0;
+  // Segments gathered into one band, drawn before anything else is.
+  SegmentRun run;
 
   QFont font;
   std::optional<QFontMetricsF> metrics;
@@ -461,6 +464,7 @@ struct QtPrintSurface::Device : DrawingSettings {
 
   // Drops a document that cannot be completed; its file never replaces anything.
   void Discard() {
+    run = SegmentRun();
     if (queue.Active()) queue.Abandon();
     writer.reset();
     file.reset();  // an uncommitted QSaveFile removes its temporary file
@@ -474,6 +478,7 @@ struct QtPrintSurface::Device : DrawingSettings {
     if (!queue.Active()) {
       Begin(pdfWriter);
     } else {
+      DrawRun();
       for (; pendingBreaks > 0; --pendingBreaks) NewPage(true);
     }
   }
@@ -500,6 +505,20 @@ struct QtPrintSurface::Device : DrawingSettings {
     }
   }
 
+  // The gathered segments, if any, as their band.
+  void DrawRun() {
+    const std::optional<SegmentRun::Band> band = run.Take();
+    if (!band) return;
+    if (!band->rect) {
+      Use(band->pen);
+      Draw([line = band->line](QPainter& painter) { painter.drawLine(line); });
+      return;
+    }
+    const QBrush fill(band->pen.color());
+    Use(band->pen, &fill);
+    Draw([rect = *band->rect](QPainter& painter) { painter.drawRect(rect); });
+  }
+
   // The next page, in the page settings of now when apply is set.
   void NewPage(bool apply) {
     const bool ok = queue.Post([device = &Paged(), apply, pdf = pdf, size = pageSize, o = orientation](
@@ -512,17 +531,31 @@ struct QtPrintSurface::Device : DrawingSettings {
 
   double PenWidth() { return std::max<int16_t>(1, drawWidth) * TwipsPerDot(); }
 
-  QPen Pen(uint32_t colour) {
-    if (drawStyle == kInvisible) return QPen(Qt::NoPen);
-    const double w = PenWidth();
-    QPen pen(ColourOf(colour), w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    if (drawStyle >= 1 && drawStyle <= 4 && drawWidth <= 1) {
-      QList<qreal> pattern = kDashes[drawStyle - 1];
-      for (qreal& v : pattern) v /= w;  // Qt counts dashes in pen widths
-      pen.setDashPattern(pattern);
-      pen.setCapStyle(Qt::FlatCap);
+  // The line pen in a colour; the last one is kept, as a gradient asks for
+  // it once per segment and changes colour only now and then. The reference
+  // holds until the next call.
+  struct LinePen {
+    uint32_t colour;
+    int16_t width, style;
+    QPen pen;
+  };
+  std::optional<LinePen> linePen;
+  const QPen& Pen(uint32_t colour) {
+    if (linePen && linePen->colour == colour && linePen->width == drawWidth && linePen->style == drawStyle)
+      return linePen->pen;
+    QPen pen(Qt::NoPen);
+    if (drawStyle != kInvisible) {
+      const double w = PenWidth();
+      pen = QPen(ColourOf(colour), w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+      if (drawStyle >= 1 && drawStyle <= 4 && drawWidth <= 1) {
+        QList<qreal> pattern = kDashes[drawStyle - 1];
+        for (qreal& v : pattern) v /= w;  // Qt counts dashes in pen widths
+        pen.setDashPattern(pattern);
+        pen.setCapStyle(Qt::FlatCap);
+      }
     }
-    return pen;
+    linePen = LinePen{colour, drawWidth, drawStyle, pen};
+    return linePen->pen;
   }
 
   QBrush FillBrush() const {
@@ -697,13 +730,22 @@ void QtPrintSurface::SetFillColor(uint32_t colour) { Cur().fillColor = colour; }
 
 void QtPrintSurface::Line(float x1, float y1, float x2, float y2, uint32_t colour, LineKind kind) {
   Device& d = Cur();
-  QPen pen = d.Pen(colour);
-  d.Open(pdfWriter_);
   if (kind == LineKind::Segment) {
+    const QPen& pen = d.Pen(colour);
+    const QLineF line(x1, y1, x2, y2);
+    if (segmentRuns_ && d.run.Continue(line, pen)) return;
+    if (segmentRuns_ && SegmentRun::Joins(pen)) {
+      d.Open(pdfWriter_);  // draws the run before
+      d.run.Start(line, pen);
+      return;
+    }
+    d.Open(pdfWriter_);
     d.Use(pen);
-    d.Draw([line = QLineF(x1, y1, x2, y2)](QPainter& painter) { painter.drawLine(line); });
+    d.Draw([line](QPainter& painter) { painter.drawLine(line); });
     return;
   }
+  QPen pen = d.Pen(colour);
+  d.Open(pdfWriter_);
   pen.setJoinStyle(Qt::MiterJoin);
   const QBrush brush = kind == LineKind::FilledBox ? QBrush(ColourOf(colour)) : d.FillBrush();
   const double in = d.Inset();
@@ -771,7 +813,10 @@ void QtPrintSurface::PaintPicture(const Picture& picture, float x, float y, floa
 
 void QtPrintSurface::NewPage() {
   Device& d = Cur();
-  if (d.queue.Active()) ++d.pendingBreaks;
+  if (d.queue.Active()) {
+    d.DrawRun();
+    ++d.pendingBreaks;
+  }
   d.x = 0;
   d.y = 0;
 }
@@ -781,6 +826,7 @@ void QtPrintSurface::EndDoc() {
   d.x = 0;
   d.y = 0;
   if (!d.queue.Active()) return;
+  d.DrawRun();
   // Page breaks not followed by output: all but the last leave blank pages.
   for (; d.pendingBreaks > 1; --d.pendingBreaks) d.NewPage(false);
   d.pendingBreaks = 0;

@@ -36,6 +36,10 @@
 // outline. Text in Print may hold line breaks (CR LF, CR or LF); each further
 // line starts at the left edge, one line height lower.
 //
+// Segments side by side in one colour and solid pen, as a gradient draws
+// them, go to the device as one filled band of the same extent (SegmentRun);
+// the band is handed on before any other drawing, page break or EndDoc.
+//
 // Needs a QGuiApplication.
 #include <QFont>
 #include <QString>
@@ -74,6 +78,10 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   void SetDocumentTitle(std::function<QString()> title) { documentTitle_ = std::move(title); }
   // Index of the current printer.
   int Current() const;
+  // Whether runs of segments side by side in one colour draw as one band
+  // (SegmentRun), as they do unless a benchmark or test that compares with
+  // drawing each segment as its own line turns it off.
+  void SetSegmentRuns(bool on) { segmentRuns_ = on; }
 
   // PrintSurface
   QString DeviceName() const override;
@@ -127,6 +135,7 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   mutable bool askCups_ = false;
   mutable std::vector<std::unique_ptr<Device>> devices_;
   mutable int current_ = 0;
+  bool segmentRuns_ = true;
 };
 
 }  // namespace zarn

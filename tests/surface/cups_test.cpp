@@ -71,6 +71,8 @@ void PrintAndCheck(const QDir& dir) {
   surface.SetCurrentX(1440);
   surface.SetCurrentY(1440);
   surface.Print("Spooled");
+  // 1,000 red segments side by side, handed to the spooler as one band, show whole.
+  for (int x = 2000; x < 3000; ++x) surface.Line(x, 4000, x, 5000, 0x0000FF, LineKind::Segment);
   surface.SetPaperSize(11);
   surface.NewPage();
   surface.Line(0, 0, 2000, 2000, 0, LineKind::Segment);
@@ -103,6 +105,12 @@ void PrintAndCheck(const QDir& dir) {
   // The origin is the printable area's corner, 18 points (360 twips) in on this printer.
   EXPECT_NEAR(first->xMin, 360 + 1440, 3);
   EXPECT_NEAR(first->yMin, 360 + 1440, 3);
+  const QImage page = Render(spooled, 100);
+  for (const double x : {2100, 2500, 2900}) {
+    const QColor c = PixelAtTwips(page, 100, 360 + x, 360 + 4500);
+    EXPECT_GT(c.red(), 200) << x;
+    EXPECT_LT(c.green(), 50) << x;
+  }
   EXPECT_FALSE(QDir(dir.filePath("docs")).exists());  // nothing went to the PDF writer
 }
 
