@@ -16,6 +16,7 @@
 #include "pdf/pdf_output.h"
 #include "platform/clock.h"
 #include "platform/curl_http.h"
+#include "platform/dbus_notifier.h"
 #include "platform/file_form_spooler.h"
 #include "platform/file_system.h"
 #include "platform/pdf_writer_printer.h"
@@ -74,6 +75,12 @@ int main(int argc, char** argv) {
   calls.StopPrinting = [&](Engine&) { wiring.surface.DiscardAll(); };
   Job job{engine, http, clipboard, dialogs, files, clock, window, programFolder, commandLine, calls};
   job.serviceHosts = &wiring.hosts.allowed;
+  // The job's end is told to the desktop and to the script's STATUS address.
+  DBusNotifier notifier;
+  job.notifier = &notifier;
+  job.calls.SendStatus = [&](HttpClient& h, const QString& address, const QString& query, const QString& service) {
+    SendJobStatus(h, address, query, wiring.hosts, service);
+  };
   Form_Load(job);
 
   // Returning ends the process; QApplication's end hands the clipboard to a

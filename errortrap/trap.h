@@ -44,6 +44,7 @@ struct TrapHost {
   FileSystem* files = nullptr;
   QString errorLogPath;           // program folder + "/error_handler.txt"
   std::function<void()> abort;    // ends the process; must not return
+  int ignored = 0;                // errors the user chose to ignore so far
 };
 
 // Installs the host for the whole process; pass nullptr to remove it.

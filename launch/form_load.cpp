@@ -1,12 +1,16 @@
 #include "launch/form_load.h"
 
+#include <QDir>
 #include <optional>
 
 #include "decoding/decoding.h"
 #include "engine/parse_print.h"
 #include "engine/print_state.h"
 #include "errortrap/trap.h"
+#include "launch/job_report.h"
+#include "launch/progress_line.h"
 #include "launch/settings_file.h"
+#include "platform/notifier.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -133,6 +137,8 @@ void Form_Load(Job& job) {
   trap.Step([&] { log.AppendLine(QStringLiteral("Service response :") + ResponseExcerpt(response)); });
 
   bool serviceError = false;
+  bool stopped = false;
+  ProgressLine progress(job.window, e.surface);
   trap.Step([&] { serviceError = response.startsWith(QStringLiteral("ERROR|"), Qt::CaseSensitive); });
   if (serviceError) {
     // 11: the service's own error message; nothing is printed.
@@ -142,6 +148,7 @@ void Form_Load(Job& job) {
   } else {
     // The user may stop the job from a script's message box: nothing more
     // goes to the printer, and the run ends as usual.
+    e.Progress = [&progress, &e] { progress.Update(e); };
     try {
       // 12: the printer run.
       trap.Step([&] {
@@ -168,17 +175,43 @@ void Form_Load(Job& job) {
         });
       }
     } catch (const JobStopped&) {
+      stopped = true;
       trap.Step([&] {
         if (calls.StopPrinting) calls.StopPrinting(e);
       });
       trap.Step([&] { log.Message(QStringLiteral("Stopped by the user")); });
     }
+    e.Progress = nullptr;
     trap.Step([&] { job.window.ProcessEvents(); });
   }
+
+  // How it went, for the desktop and the script's STATUS address; only the
+  // service's own host hears it.
+  JobOutcome outcome;
+  QString statusAddress;
+  trap.Step([&] {
+    outcome = CollectOutcome(e, response, stopped, CurrentTrapHost() ? CurrentTrapHost()->ignored : 0);
+    if (serviceError) outcome.reply = JobOutcome::Reply::ServiceError;
+  });
+  trap.Step([&] {
+    statusAddress = state.StatusAddress;
+    if (statusAddress.isEmpty() || SameHost(statusAddress, request)) return;
+    log.Message(QStringLiteral("STATUS address '") + statusAddress + QStringLiteral("' is not on the service's host ") +
+                UrlHost(request) + QStringLiteral("; no status was sent."));
+    statusAddress.clear();
+  });
 
   // 14, 15: the end line, and the run log for the user.
   trap.Step([&] { log.AppendRaw(QStringLiteral("ZARN end: ") + RunLogTime(job.clock.Now())); });
   trap.Step([&] { job.clipboard.SetText(log.Text()); });
+
+  trap.Step([&] {
+    if (job.notifier) job.notifier->Notify(JobNotice(outcome, QDir::homePath()));
+  });
+  trap.Step([&] {
+    if (!statusAddress.isEmpty() && calls.SendStatus)
+      calls.SendStatus(job.http, statusAddress, StatusQuery(outcome), request);
+  });
 }
 
 }  // namespace zarn

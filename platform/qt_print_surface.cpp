@@ -240,6 +240,7 @@ struct QtPrintSurface::Device : DrawingSettings {
   std::optional<QBrush> brush;
   PdfDocumentTarget target;
   int pendingBreaks = 0;
+  int pages = 0;  // of the open document
 
   QFont font;
   std::optional<QFontMetricsF> metrics;
@@ -455,6 +456,7 @@ struct QtPrintSurface::Device : DrawingSettings {
     pen.reset();
     brush.reset();
     pendingBreaks = 0;
+    pages = 1;
   }
 
   // Drops a document that cannot be completed; its file never replaces anything.
@@ -500,6 +502,7 @@ struct QtPrintSurface::Device : DrawingSettings {
 
   // The next page, in the page settings of now when apply is set.
   void NewPage(bool apply) {
+    ++pages;
     const bool ok = queue.Post([device = &Paged(), apply, pdf = pdf, size = pageSize, o = orientation](
                                    PaintQueue::Target&) {
       if (apply) ApplyLayout(*device, pdf, size, o);
@@ -778,13 +781,22 @@ void QtPrintSurface::EndDoc() {
   }
   if (!d.pdf) {
     if (!ended) RaisePrinterError();
+    sent_.append({d.name, d.pages, QString()});
     return;
   }
   d.writer.reset();
   const bool committed = ended && d.file->commit();
   d.file.reset();
   if (!committed) Raise(RuntimeError::PathFileAccess);
+  sent_.append({d.name, d.pages, d.target.path});
   pdfWriter_.DocumentFinished(d.target);
+}
+
+QList<PrintedDocument> QtPrintSurface::Documents() const {
+  QList<PrintedDocument> all = sent_;
+  for (const auto& d : devices_)
+    if (d->queue.Active()) all.append({d->name, d->pages, d->pdf ? d->target.path : QString()});
+  return all;
 }
 
 int QtPrintSurface::Count() const { return static_cast<int>(devices_.size()); }

@@ -102,6 +102,7 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   void PaintPicture(const Picture& picture, float x, float y, float width, float height) override;
   void NewPage() override;
   void EndDoc() override;
+  QList<PrintedDocument> Documents() const override;
 
   // PrinterList
   int Count() const override;
@@ -117,6 +118,7 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   PdfWriterPrinter& pdfWriter_;
   std::vector<std::unique_ptr<Device>> devices_;
   int current_ = 0;
+  QList<PrintedDocument> sent_;
 };
 
 }  // namespace zarn

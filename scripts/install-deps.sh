@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config clang-14 libclang-rt-14-dev
-  qt6-base-dev libqt6printsupport6 libgl-dev libxcb1-dev
+  qt6-base-dev libqt6printsupport6 libgl-dev libxcb1-dev dbus
   libcurl4-openssl-dev
   libqrcodegencpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -49,6 +49,13 @@ QString BodyText(const HttpReply& reply) {
   return decoder.decode(reply.body);
 }
 
+// "http://" in front when the address does not hold "http" anywhere.
+QString WithScheme(const QString& address) {
+  return address.contains(QStringLiteral("http"), Qt::CaseSensitive) ? address : QStringLiteral("http://") + address;
+}
+
+constexpr long kStatusDeadlineMs = 5000;
+
 }  // namespace
 
 float NextRandom() {
@@ -96,9 +103,7 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
   HttpReply reply;
   bool refused = false;
 
-  trap.Step([&] {
-    if (!address.contains(QStringLiteral("http"), Qt::CaseSensitive)) address.prepend(QStringLiteral("http://"));
-  });
+  trap.Step([&] { address = WithScheme(address); });
   trap.Step([&] {
     if (address.endsWith(u'/')) address.chop(1);
   });
@@ -121,6 +126,28 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
     if (!refused) text = BodyText(reply);
   });
   return text;
+}
+
+bool SendJobStatus(HttpClient& http, const QString& address, const QString& query, const HostGuard& hosts,
+                   const QString& serviceAddress) {
+  const QString url = WithScheme(address) + query;
+  HttpTimeouts timeouts;
+  timeouts.total = kStatusDeadlineMs;
+  const QString serviceHost = UrlHost(serviceAddress);
+  if (serviceHost.isEmpty() || UrlHost(url) != serviceHost) return false;
+  bool answered = false;
+  try {
+    AskGuarded(HostGuard{hosts.allowed}, url, [&](const HostCheck& listed) {
+      const HostCheck check = [&](const QString& host, int port) {
+        return SameHost(QStringLiteral("http://") + HostPortText(host, port), serviceAddress) &&
+               (!listed || listed(host, port));
+      };
+      answered = http.Get(url, timeouts, check).status != 0;
+    });
+  } catch (const ZarnError&) {
+    answered = false;
+  }
+  return answered;
 }
 
 int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target, const HostGuard& hosts,

@@ -10,12 +10,14 @@
 
 namespace zarn::testing {
 
-// Records "caption <text>", "show" and "events" in the order of the calls.
+// Records "caption <text>", "show", "events" and "progress <line>" in the
+// order of the calls.
 class FakeMainWindow final : public MainWindow {
  public:
   void SetVersionCaption(const QString& caption) override { calls << QStringLiteral("caption ") + caption; }
   void ShowAndRepaint() override { calls << QStringLiteral("show"); }
   void ProcessEvents() override { calls << QStringLiteral("events"); }
+  void ShowProgress(const QString& line) override { calls << QStringLiteral("progress ") + line; }
   QStringList calls;
 };
 
