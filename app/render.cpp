@@ -135,7 +135,7 @@ int PrintCommands() {
         continue;
       }
       QJsonObject field{{"name", c.fieldNames.at(at++)},
-                        {"type", t == u'N' ? "long" : t == u'S' ? "short" : "text"}};
+                        {"type", t == u'N' || t == u'L' ? "long" : t == u'S' ? "short" : "text"}};
       if (optional) field.insert("optional", true);
       if (t == u'E') field.insert("emptyEnds", true);
       fields.append(field);
