@@ -24,7 +24,7 @@ void ProgressLine::Update(const Engine& e) {
 }
 
 QString ProgressText(int record, int records, int pages) {
-  const QLocale locale = QLocale::system();
+  const QLocale locale;  // the desktop's, unless a default was set
   if (record > 0)
     return QStringLiteral("Record %1 of %2").arg(locale.toString(record), locale.toString(records));
   return QStringLiteral("Page %1").arg(locale.toString(pages));

@@ -6,6 +6,7 @@
 
 #include "platform/clipboard.h"
 #include "platform/main_window.h"
+#include "platform/notifier.h"
 #include "platform/web.h"
 
 namespace zarn::testing {
@@ -19,6 +20,15 @@ class FakeMainWindow final : public MainWindow {
   void ProcessEvents() override { calls << QStringLiteral("events"); }
   void ShowProgress(const QString& line) override { calls << QStringLiteral("progress ") + line; }
   QStringList calls;
+};
+
+// Records each notice as "summary|body|urgent" (urgent 0 or 1).
+class FakeNotifier final : public Notifier {
+ public:
+  void Notify(const Notice& n) override {
+    notices << n.summary + u'|' + n.body + u'|' + QString::number(n.urgent ? 1 : 0);
+  }
+  QStringList notices;
 };
 
 class FakeClipboard final : public Clipboard {
