@@ -2,7 +2,7 @@
 // The window's progress line for a job that takes a while: nothing in its
 // first half second, then "Record 4,180 of 10,000" while a repeat section
 // prints (numbers in the desktop's notation) or "Page 12" (the pages begun so
-// far), refreshed at most ten times a second. The engine tells it at each
+// far), refreshed at most four times a second. The engine tells it at each
 // record and each new page; it only looks at the time until there is
 // something to show.
 #include <QElapsedTimer>
@@ -25,7 +25,7 @@ class ProgressLine {
   void Update(const Engine& e);
 
   static constexpr qint64 kQuietMs = 500;
-  static constexpr qint64 kRefreshMs = 100;
+  static constexpr qint64 kRefreshMs = 250;
 
  private:
   MainWindow& window_;
