@@ -15,6 +15,7 @@
 #include "launch/form_load.h"
 #include "pdf/pdf_output.h"
 #include "platform/clock.h"
+#include "platform/cups_jobs.h"
 #include "platform/curl_http.h"
 #include "platform/dbus_notifier.h"
 #include "platform/file_form_spooler.h"
@@ -78,8 +79,10 @@ int main(int argc, char** argv) {
   // The job's end is told to the desktop and to the script's STATUS address.
   DBusNotifier notifier;
   job.notifier = &notifier;
-  job.calls.SendStatus = [&](HttpClient& h, const QString& address, const QString& query, const QString& service) {
-    SendJobStatus(h, address, query, wiring.hosts, service);
+  job.calls.SendStatus = [&](HttpClient& h, const QString& address, const QString& query, const QString& service,
+                             long deadlineMs) { SendJobStatus(h, address, query, wiring.hosts, service, deadlineMs); };
+  job.calls.SpoolerJob = [](const QString& printer, int timeoutMs) {
+    return NewestCupsJob(printer, QtPrintSurface::kDocumentName, timeoutMs);
   };
   Form_Load(job);
 

@@ -137,7 +137,6 @@ void RunStartDoc(Engine& e, const FieldArgs& f) {
 }
 
 void RunEndDoc(Engine& e, const FieldArgs&) { EndDoc(e); }
-
 // Only noted here: the job flow reports to the address when the job has ended.
 void RunStatus(Engine& e, const FieldArgs& f) { e.state.StatusAddress = f.Text(1); }
 void RunSFX(Engine& e, const FieldArgs& f) { SFX(e, f.Long(1)); }

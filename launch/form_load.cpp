@@ -1,6 +1,7 @@
 #include "launch/form_load.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <optional>
 
 #include "decoding/decoding.h"
@@ -10,19 +11,21 @@
 #include "launch/job_report.h"
 #include "launch/progress_line.h"
 #include "launch/settings_file.h"
-#include "platform/notifier.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/main_window.h"
+#include "platform/notifier.h"
 #include "version.h"
 #include "web/service_hosts.h"
+#include "web/web.h"
 
 namespace zarn {
 
 namespace {
 constexpr qsizetype kExcerpt = 800;
+constexpr int kSpoolerMs = 1000;
 const QString kTitle = QStringLiteral("zarn");
 }  // namespace
 
@@ -208,9 +211,14 @@ void Form_Load(Job& job) {
   trap.Step([&] {
     if (job.notifier) job.notifier->Notify(JobNotice(outcome, QDir::homePath()));
   });
+  // The report waits at most 5 seconds in all, the spooler's job number included.
   trap.Step([&] {
-    if (!statusAddress.isEmpty() && calls.SendStatus)
-      calls.SendStatus(job.http, statusAddress, StatusQuery(outcome), request);
+    if (statusAddress.isEmpty() || !calls.SendStatus) return;
+    QElapsedTimer spent;
+    spent.start();
+    const QString printer = PaperPrinter(outcome);
+    if (calls.SpoolerJob && !printer.isEmpty()) outcome.spoolerJob = calls.SpoolerJob(printer, kSpoolerMs);
+    calls.SendStatus(job.http, statusAddress, StatusQuery(outcome), request, kStatusDeadlineMs - spent.elapsed());
   });
 }
 

@@ -38,8 +38,12 @@ struct JobCalls {
   std::function<void(Engine&)> PDFPrinterOff;
   // Drops the documents still open, when the user stopped the job.
   std::function<void(Engine&)> StopPrinting;
-  // The STATUS report: address, query, the service's completed address.
-  std::function<void(HttpClient&, const QString&, const QString&, const QString&)> SendStatus;
+  // The STATUS report: address, query, the service's completed address, and
+  // the milliseconds it may take.
+  std::function<void(HttpClient&, const QString&, const QString&, const QString&, long)> SendStatus;
+  // The spooler's number of the newest job this program sent to a printer
+  // (0: none known), for the STATUS report; given the milliseconds it may take.
+  std::function<int(const QString& printer, int)> SpoolerJob;
 };
 
 struct Job {

@@ -90,15 +90,23 @@ QString JobStatus(const JobOutcome& o) {
   return o.errors > 0 ? QStringLiteral("failed") : QStringLiteral("empty");
 }
 
+QString PaperPrinter(const JobOutcome& o) {
+  for (auto it = o.documents.crbegin(); it != o.documents.crend(); ++it)
+    if (it->file.isEmpty()) return it->printer;
+  return {};
+}
+
 QString StatusQuery(const JobOutcome& o) {
   const Destinations d = Sort(o.documents);
-  QString printer;
-  for (auto it = o.documents.crbegin(); it != o.documents.crend() && printer.isEmpty(); ++it)
-    if (it->file.isEmpty() || d.paperPages == 0) printer = it->printer;
+  // The printer that got paper, else the PDF writer of the last file.
+  QString printer = PaperPrinter(o);
+  if (printer.isEmpty() && !o.documents.isEmpty()) printer = o.documents.last().printer;
   const auto value = [](const QString& v) { return QString::fromLatin1(QUrl::toPercentEncoding(v)); };
-  return QStringLiteral("&status=") + JobStatus(o) + QStringLiteral("&pages=") +
-         QString::number(d.paperPages > 0 ? d.paperPages : d.pdfPages) + QStringLiteral("&printer=") +
-         value(printer) + QStringLiteral("&errors=") + QString::number(o.errors);
+  QString query = QStringLiteral("&status=") + JobStatus(o) + QStringLiteral("&pages=") +
+                  QString::number(d.paperPages > 0 ? d.paperPages : d.pdfPages) + QStringLiteral("&printer=") +
+                  value(printer) + QStringLiteral("&errors=") + QString::number(o.errors);
+  if (o.spoolerJob > 0) query += QStringLiteral("&job=") + QString::number(o.spoolerJob);
+  return query;
 }
 
 Notice JobNotice(const JobOutcome& o, const QString& home) {

@@ -26,7 +26,11 @@ struct JobOutcome {
   QList<PrintedDocument> documents;
   QStringList unswitchedDevices;  // DEV names that switched no printer
   bool noPrinter = false;         // the paper run went to the PDF writer: there is no printer
+  int spoolerJob = 0;             // the CUPS job number on PaperPrinter(), 0 when not known
 };
+
+// The last printer that got paper; empty when none did.
+QString PaperPrinter(const JobOutcome& outcome);
 
 // The reply as the flow has it (not an "ERROR|" one): empty, no script, or a script.
 JobOutcome::Reply ClassifyReply(const QString& response);
@@ -40,7 +44,8 @@ JobOutcome CollectOutcome(const Engine& e, const QString& response, bool stopped
 QString JobStatus(const JobOutcome& outcome);
 
 // The STATUS report's query: "&status=" ... "&pages=" ... "&printer=" ...
-// "&errors=" ..., values escaped for a query.
+// "&errors=" ... and, with a spooler job number, "&job=" ..., values escaped
+// for a query.
 QString StatusQuery(const JobOutcome& outcome);
 
 // Where the pages went, and prominently what did not go as the script asked.

@@ -438,7 +438,7 @@ struct QtPrintSurface::Device : DrawingSettings {
       writer->setTitle(QFileInfo(target.path).completeBaseName());
     } else {
       Printer().setCopyCount(std::max(1, copies));
-      printer->setDocName(QStringLiteral("zarn"));
+      printer->setDocName(kDocumentName);
     }
     ApplyLayout(Paged(), pdf, pageSize, orientation);
     auto painter = std::make_unique<QPainter>();

@@ -68,6 +68,8 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   void DiscardAll();
   // Index of the current printer.
   int Current() const { return current_; }
+  // The title of every document sent to a CUPS printer.
+  static inline const QString kDocumentName = QStringLiteral("zarn");
 
   // PrintSurface
   QString DeviceName() const override;

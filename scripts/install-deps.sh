@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils xvfb xauth xclip x11-utils xdotool imagemagick xdg-utils desktop-file-utils tesseract-ocr
   python3 openssl nodejs
-  cups cups-client cups-bsd
+  cups cups-client cups-bsd libcups2-dev
   zbar-tools
   locales
   fonts-dejavu-core fonts-liberation

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QStringDecoder>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -53,8 +54,6 @@ QString BodyText(const HttpReply& reply) {
 QString WithScheme(const QString& address) {
   return address.contains(QStringLiteral("http"), Qt::CaseSensitive) ? address : QStringLiteral("http://") + address;
 }
-
-constexpr long kStatusDeadlineMs = 5000;
 
 }  // namespace
 
@@ -129,10 +128,10 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
 }
 
 bool SendJobStatus(HttpClient& http, const QString& address, const QString& query, const HostGuard& hosts,
-                   const QString& serviceAddress) {
+                   const QString& serviceAddress, long deadlineMs) {
   const QString url = WithScheme(address) + query;
   HttpTimeouts timeouts;
-  timeouts.total = kStatusDeadlineMs;
+  timeouts.total = std::clamp(deadlineMs, 1L, kStatusDeadlineMs);
   const QString serviceHost = UrlHost(serviceAddress);
   if (serviceHost.isEmpty() || UrlHost(url) != serviceHost) return false;
   bool answered = false;

@@ -208,7 +208,7 @@ TEST_F(FormLoadTest, StopPrintingFromTheThirdScriptBoxEndsTheJobButNotTheRun) {
 
 TEST_F(FormLoadTest, AfterTheRunLogTheDesktopIsToldAndOnlyTheServiceHostHearsTheStatus) {
   QStringList sent;
-  calls.SendStatus = [&](HttpClient&, const QString& address, const QString& query, const QString& service) {
+  calls.SendStatus = [&](HttpClient&, const QString& address, const QString& query, const QString& service, long) {
     sent << QStringLiteral("%1 %2%3 %4").arg(clipboard.texts.size()).arg(address, query, service);
   };
   const struct Row {

@@ -17,6 +17,12 @@ const PrintedDocument kOffice{QStringLiteral("Office_Laser"), 3, QString()};
 const PrintedDocument kPdf{QStringLiteral("zarn PDF Writer"), 2, QStringLiteral("/home/anna/Documents/zarn/20261209/a.pdf")};
 const PrintedDocument kPdf2{QStringLiteral("zarn PDF Writer"), 1, QStringLiteral("/home/anna/Documents/zarn/20261209/b.pdf")};
 
+JobOutcome With(void (*set)(JobOutcome&)) {
+  JobOutcome o;
+  set(o);
+  return o;
+}
+
 TEST(JobReport, StatusAndNoticeSayWhereThePagesWentAndWhatWentWrong) {
   using Reply = JobOutcome::Reply;
   struct Row {
@@ -27,24 +33,37 @@ TEST(JobReport, StatusAndNoticeSayWhereThePagesWentAndWhatWentWrong) {
     bool urgent;
     QString body;
   } rows[] = {
-      {"paper", {Reply::Script, false, false, 0, {kOffice}}, "printed", "Printed", false, "3 pages to Office_Laser"},
-      {"paper and a PDF copy", {Reply::Script, false, false, 0, {kOffice, kPdf, kPdf2}}, "printed", "Printed", false,
+      {"paper", With([](JobOutcome& o) { o.documents = {kOffice}; }), "printed", "Printed", false, "3 pages to Office_Laser"},
+      {"paper and a PDF copy", With([](JobOutcome& o) { o.documents = {kOffice, kPdf, kPdf2}; }), "printed", "Printed", false,
        "3 pages to Office_Laser\n2 PDF files in ~/Documents/zarn/20261209"},
-      {"DEV switched nothing", {Reply::Script, false, false, 0, {kOffice}, {QStringLiteral("Office*")}}, "printed",
-       "Printed", true, "No printer is named \"Office*\": the pages went to Office_Laser.\n3 pages to Office_Laser"},
-      {"no printer", {Reply::Script, false, false, 0, {kPdf}, {}, true}, "pdf", "Saved as PDF", true,
+      {"DEV switched nothing",
+       With([](JobOutcome& o) {
+         o.documents = {kOffice};
+         o.unswitchedDevices = {QStringLiteral("Office*")};
+       }),
+       "printed", "Printed", true, "No printer is named \"Office*\": the pages went to Office_Laser.\n3 pages to Office_Laser"},
+      {"no printer", With([](JobOutcome& o) {
+         o.documents = {kPdf};
+         o.noPrinter = true;
+       }), "pdf", "Saved as PDF", true,
        "There is no printer: the pages went to PDF files, not to paper.\n1 PDF file in ~/Documents/zarn/20261209"},
-      {"empty reply", {Reply::Empty}, "empty", "Nothing printed", true,
+      {"empty reply", With([](JobOutcome& o) { o.reply = Reply::Empty; }), "empty", "Nothing printed", true,
        "The service's reply was empty: nothing was printed."},
-      {"an HTML page", {Reply::NotAScript, true}, "empty", "Nothing printed", true,
+      {"an HTML page", With([](JobOutcome& o) {
+         o.reply = Reply::NotAScript;
+         o.htmlReply = true;
+       }), "empty", "Nothing printed", true,
        "The service's reply is a web page, not a print script: nothing was printed."},
-      {"service error", {Reply::ServiceError}, "failed", "Print job failed", true,
+      {"service error", With([](JobOutcome& o) { o.reply = Reply::ServiceError; }), "failed", "Print job failed", true,
        "The service reported an error: nothing was printed."},
-      {"errors ignored, nothing out", {Reply::Script, false, false, 2}, "failed", "Print job failed", true,
+      {"errors ignored, nothing out", With([](JobOutcome& o) { o.errors = 2; }), "failed", "Print job failed", true,
        "2 errors were ignored (see error_handler.txt)."},
-      {"stopped", {Reply::Script, false, true, 0, {kOffice}}, "stopped", "Printing stopped", true,
+      {"stopped", With([](JobOutcome& o) {
+         o.stopped = true;
+         o.documents = {kOffice};
+       }), "stopped", "Printing stopped", true,
        "Stopped by the user: nothing more went to the printer.\n3 pages to Office_Laser"},
-      {"a script that prints nothing", {Reply::Script}, "empty", "Nothing printed", false, ""},
+      {"a script that prints nothing", JobOutcome(), "empty", "Nothing printed", false, ""},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(JobStatus(r.outcome), QString::fromLatin1(r.status)) << r.name;
@@ -56,9 +75,13 @@ TEST(JobReport, StatusAndNoticeSayWhereThePagesWentAndWhatWentWrong) {
 }
 
 TEST(JobReport, StatusQueryNamesThePagesThePrinterAndTheErrors) {
-  JobOutcome paper{JobOutcome::Reply::Script, false, false, 1, {kPdf, {QStringLiteral("Büro & Co"), 4, QString()}}};
-  EXPECT_EQ(StatusQuery(paper), QStringLiteral("&status=printed&pages=4&printer=B%C3%BCro%20%26%20Co&errors=1"));
-  JobOutcome pdf{JobOutcome::Reply::Script, false, false, 0, {kPdf, kPdf2}};
+  const JobOutcome paper = With([](JobOutcome& o) {
+    o.errors = 1;
+    o.documents = {kPdf, {QStringLiteral("Büro & Co"), 4, QString()}};
+    o.spoolerJob = 17;
+  });
+  EXPECT_EQ(StatusQuery(paper), QStringLiteral("&status=printed&pages=4&printer=B%C3%BCro%20%26%20Co&errors=1&job=17"));
+  const JobOutcome pdf = With([](JobOutcome& o) { o.documents = {kPdf, kPdf2}; });
   EXPECT_EQ(StatusQuery(pdf), QStringLiteral("&status=pdf&pages=3&printer=zarn%20PDF%20Writer&errors=0"));
 }
 
