@@ -19,7 +19,9 @@
 #include "launch/form_load.h"
 #include "pdf/pdf_output.h"
 #include "platform/clock.h"
+#include "platform/cups_jobs.h"
 #include "platform/curl_http.h"
+#include "platform/dbus_notifier.h"
 #include "platform/file_form_spooler.h"
 #include "platform/file_system.h"
 #include "platform/pdf_writer_printer.h"
@@ -128,6 +130,18 @@ int main(int argc, char** argv) {
   calls.StopPrinting = [&](Engine&) { wiring.surface.DiscardAll(); };
   Job job{engine, http, clipboard, dialogs, files, clock, window, programFolder, commandLine, calls};
   job.serviceHosts = &wiring.hosts.allowed;
+  // The job's end is told to the desktop and to the script's STATUS address.
+  DBusNotifier notifier;
+  job.notifier = &notifier;
+  job.calls.SendStatus = [&](HttpClient& h, const QString& address, const QString& query, const QString& service,
+                             long deadlineMs) { SendJobStatus(h, address, query, wiring.hosts, service, deadlineMs); };
+  // The job is found in the queue by the title its last document got there.
+  job.calls.SpoolerJob = [&](const QString& printer, int timeoutMs) {
+    QString title;
+    for (const PrintedDocument& d : wiring.surface.Documents())
+      if (d.printer == printer) title = d.title;
+    return title.isEmpty() ? 0 : NewestCupsJob(printer, title, timeoutMs);
+  };
   Form_Load(job);
 
   // Returning ends the process; QApplication's end hands the clipboard to a

@@ -93,6 +93,7 @@ int16_t DeviceName(Engine& e, QString name) {
       result = kTrue;
     } else {
       e.log.Message(QStringLiteral("Device '") + name + QStringLiteral("' not exists!"));
+      if (!name.isEmpty()) e.state.UnswitchedDevices << name;
       result = kFalse;
     }
   });
@@ -107,9 +108,11 @@ int16_t SetPrinter(Engine& e, const QString& name) {
     for (int i = 0; i < count; ++i) {
       if (e.printers.DeviceName(i) == name) {
         e.printers.Select(i);
-        break;
+        return;
       }
     }
+    // A pattern that matched a printer but names none exactly switches nothing.
+    e.state.UnswitchedDevices << name;
   });
   return 0;
 }
@@ -184,6 +187,9 @@ int16_t SimpleStartDoc(Engine& e) {
 int16_t NewPage(Engine& e) {
   Trap trap(Proc::NewPage);
   trap.Step([&] { e.surface.NewPage(); });
+  trap.Step([&] {
+    if (e.Progress) e.Progress();
+  });
   return kTrue;
 }
 

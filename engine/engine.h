@@ -44,6 +44,13 @@ struct Engine {
   const Clock& clock;
   QString programFolder;  // where "qrcode.bmp" is written
   int messageBoxes = 0;   // "MSGBOX" boxes shown in this run
+  // The record of a repeat section being printed (from 1) and how many it
+  // has; both 0 outside one.
+  int record = 0;
+  int records = 0;
+  // Told when the job has moved on: each record and each new page. It
+  // decides itself whether to show anything; empty: nothing is told.
+  std::function<void()> Progress;
 
   // Provided by other subsystems and wired by main(); an empty one makes its
   // command do nothing (and return 0).

@@ -137,6 +137,8 @@ void RunStartDoc(Engine& e, const FieldArgs& f) {
 }
 
 void RunEndDoc(Engine& e, const FieldArgs&) { EndDoc(e); }
+// Only noted here: the job flow reports to the address when the job has ended.
+void RunStatus(Engine& e, const FieldArgs& f) { e.state.StatusAddress = f.Text(1); }
 void RunSFX(Engine& e, const FieldArgs& f) { SFX(e, f.Long(1)); }
 void RunSFY(Engine& e, const FieldArgs& f) { SFY(e, f.Long(1)); }
 void RunSFXR(Engine& e, const FieldArgs& f) { SFXR(e, f.Long(1)); }
@@ -221,7 +223,7 @@ void RunDrawGradient(Engine& e, const FieldArgs& f) {
 
 // The command table, searched in this order; the first match runs. The type
 // letters say how each field after the keyword is read (engine/script_fields.h).
-constexpr std::array<Command, 26> kCommands{{
+constexpr std::array<Command, 27> kCommands{{
     {u"PDFNAME", u"T/TT", "subfolder name unused", true, RunPdfName},
     {u"QRC", u"ELLLL", "text x y width height", true, RunQrc},
     {u"GF", u"ET", "url file", true, RunGetFile},
@@ -248,6 +250,7 @@ constexpr std::array<Command, 26> kCommands{{
     {u"SFC", u"T", "colour", true, RunSetForeColor},
     {u"DI", u"TNNNN", "file x y width height", true, RunDrawImage},
     {u"DG", u"TTNNNNN", "colour1 colour2 direction x y width height", true, RunDrawGradient},
+    {u"STATUS", u"T", "address", true, RunStatus},
 }};
 
 // Every field of a row has its name.

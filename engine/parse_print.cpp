@@ -13,6 +13,9 @@ namespace zarn {
 
 namespace {
 
+constexpr std::u16string_view kRecordMarker = kDataMarkers[0].text;
+static_assert(kDataMarkers[0].action == DataAction::PrintRecord);
+
 // Every occurrence of name, left to right, inserted text not searched again.
 // An empty name matches nothing (QString would insert between every character).
 void ReplaceAll(QString& text, const QString& name, const QString& value) {
@@ -35,6 +38,8 @@ void RunDataLine(Engine& e, Trap& trap, const RepeatSection& section, const QStr
       case DataAction::PrintRecord: {
         QStringList values;
         QString filled;
+        ++e.record;
+        if (e.Progress) e.Progress();
         trap.Step([&] { e.log.Message(QStringLiteral("RepeatData are:'") + line + u'\''); });
         trap.Step([&] { values = line.split(u'|'); });
         // One step for the whole record: an ignored missing name keeps the
@@ -81,11 +86,16 @@ void RunRepeat(Engine& e, Trap& trap, const QString& script, qsizetype markerAt,
   trap.Step([&] { section.fieldNames = section.fieldLine.split(u'|'); });
   trap.Step([&] { e.log.Message(QStringLiteral("RepeatFields are:'") + section.fieldLine + u'\''); });
   // Line 1, right after the field line, is never looked at.
+  // The records are counted first, so that progress can say "of how many".
+  e.record = e.records = 0;
+  for (qsizetype i = 2; i < section.rest.size(); ++i)
+    if (section.rest.at(i).contains(QStringView(kRecordMarker))) ++e.records;
   for (qsizetype i = 2; i < section.rest.size(); ++i) {
     const QString line = WithoutLeadingSpaces(section.rest.at(i));
     if (line.isEmpty()) continue;
     RunDataLine(e, trap, section, line, pdfPass);
   }
+  e.record = e.records = 0;
 }
 
 void RunPdfOnly(Engine& e, Trap& trap, const QString& script, int16_t pdfPass) {

@@ -3,6 +3,7 @@
 // bottom, PDF names and switches, saved printer names. Every field starts at
 // zero or empty. Positions are twips.
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace zarn {
@@ -23,6 +24,8 @@ struct PrintState {
   QString PdfSubFolder;     // optional folder below the day folder
   QString PdfStampedName;   // the last time-stamped name the program gave
   QString PdfClaimedFile;   // the file claimed for it, until the writer is off
+  QString StatusAddress;    // STATUS: where the job's outcome is reported at its end
+  QStringList UnswitchedDevices;  // DEV names that switched no printer
 };
 
 inline constexpr int16_t kTrue = -1;

@@ -70,6 +70,7 @@ Trap::Outcome Trap::Handle(const ZarnError& error, int line) {
     case zarn::TrapChoice::Retry:
       return Outcome::Retry;
     case zarn::TrapChoice::Ignore:
+      ++host->ignored;
       break;
   }
   return Outcome::Ignore;

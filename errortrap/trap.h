@@ -44,6 +44,7 @@ struct TrapHost {
   FileSystem* files = nullptr;
   QString errorLogPath;           // program folder + "/error_handler.txt"
   std::function<void()> abort;    // ends the process; must not return (else: exit kAbortExitStatus)
+  int ignored = 0;                // errors the user chose to ignore so far
 };
 
 // The process's exit status after the user chose Abort in the trap's box: the

@@ -7,10 +7,16 @@
                              an unknown job gets an "ERROR|" reply
 
 In the scripts it serves, "{service}" becomes the service's own address, so a
-script can download its pictures from here with GF. Prints "port <n>" once it
-listens, and on standard error the query values of every /print request as
-it received them (JSON), then serves at most --requests requests or until --seconds have
-passed, whichever is first."""
+script can download its pictures from here with GF, and "{ticket}" the
+request's "ticket" value, so that its STATUS line names the job:
+
+  /status?ticket=T&status=...   a job's end reported by zarn (STATUS): kept
+  /status?ticket=T              what was reported for T, as JSON ({} until
+                                then), for the page that asked for the job
+
+Prints "port <n>" once it listens, and on standard error the query values of
+every /print and /status request as it received them (JSON), then serves at
+most --requests requests or until --seconds have passed, whichever is first."""
 import argparse
 import http.server
 import json
@@ -30,6 +36,15 @@ root = os.path.realpath(args.source)
 
 class Handler(http.server.BaseHTTPRequestHandler):
     served = 0
+    reports = {}  # ticket: the last STATUS report's values
+
+    def status(self, query):
+        """Keeps a STATUS report, or answers a page's question for one."""
+        sys.stderr.write("sample service: status " + json.dumps(query, ensure_ascii=False) + "\n")
+        ticket = query.get("ticket", [""])[0]
+        if "status" in query:
+            Handler.reports[ticket] = {k: v[0] for k, v in query.items() if k != "ticket"}
+        return json.dumps(Handler.reports.get(ticket, {})).encode()
 
     def find(self):
         """The file a request asks for, or None."""
@@ -49,8 +64,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         Handler.served += 1
-        path = self.find()
-        if path is None:
+        url = urllib.parse.urlsplit(self.path)
+        query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
+        path = None
+        if url.path == "/status":
+            # Any page may ask: it is a sample on the loopback address.
+            status, kind, body = 200, "application/json", self.status(query)
+        elif (path := self.find()) is None:
             status, kind, body = 404, "text/plain; charset=utf-8", b"ERROR|Unknown job|" + self.path.encode()
         else:
             with open(path, "rb") as f:
@@ -59,11 +79,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if path.endswith(".txt"):
                 kind = "text/plain; charset=utf-8"
                 body = body.replace(b"{service}", b"http://127.0.0.1:%d" % self.server.server_address[1])
+                ticket = urllib.parse.quote(query.get("ticket", [""])[0], safe="")
+                body = body.replace(b"{ticket}", ticket.encode())
             elif path.endswith(".png"):
                 kind = "image/png"
         self.send_response(status)
         self.send_header("Content-Type", kind)
         self.send_header("Content-Length", str(len(body)))
+        if url.path == "/status":
+            self.send_header("Access-Control-Allow-Origin", "*")
         self.end_headers()
         self.wfile.write(body)
 

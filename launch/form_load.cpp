@@ -1,24 +1,31 @@
 #include "launch/form_load.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <optional>
 
 #include "decoding/decoding.h"
 #include "engine/parse_print.h"
 #include "engine/print_state.h"
 #include "errortrap/trap.h"
+#include "launch/job_report.h"
+#include "launch/progress_line.h"
 #include "launch/settings_file.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/main_window.h"
+#include "platform/notifier.h"
 #include "version.h"
 #include "web/service_hosts.h"
+#include "web/web.h"
 
 namespace zarn {
 
 namespace {
 constexpr qsizetype kExcerpt = 800;
+constexpr int kSpoolerMs = 1000;
 const QString kTitle = QStringLiteral("zarn");
 }  // namespace
 
@@ -133,6 +140,8 @@ void Form_Load(Job& job) {
   trap.Step([&] { log.AppendLine(QStringLiteral("Service response :") + ResponseExcerpt(response)); });
 
   bool serviceError = false;
+  bool stopped = false;
+  ProgressLine progress(job.window, e.surface);
   trap.Step([&] { serviceError = response.startsWith(QStringLiteral("ERROR|"), Qt::CaseSensitive); });
   if (serviceError) {
     // 11: the service's own error message; nothing is printed.
@@ -142,6 +151,7 @@ void Form_Load(Job& job) {
   } else {
     // The user may stop the job from a script's message box: nothing more
     // goes to the printer, and the run ends as usual.
+    e.Progress = [&progress, &e] { progress.Update(e); };
     try {
       // 12: the printer run.
       trap.Step([&] {
@@ -168,17 +178,48 @@ void Form_Load(Job& job) {
         });
       }
     } catch (const JobStopped&) {
+      stopped = true;
       trap.Step([&] {
         if (calls.StopPrinting) calls.StopPrinting(e);
       });
       trap.Step([&] { log.Message(QStringLiteral("Stopped by the user")); });
     }
+    e.Progress = nullptr;
     trap.Step([&] { job.window.ProcessEvents(); });
   }
+
+  // How it went, for the desktop and the script's STATUS address; only the
+  // service's own host hears it.
+  JobOutcome outcome;
+  QString statusAddress;
+  trap.Step([&] {
+    outcome = CollectOutcome(e, response, stopped, CurrentTrapHost() ? CurrentTrapHost()->ignored : 0);
+    if (serviceError) outcome.reply = JobOutcome::Reply::ServiceError;
+  });
+  trap.Step([&] {
+    statusAddress = state.StatusAddress;
+    if (statusAddress.isEmpty() || SameHost(statusAddress, request)) return;
+    log.Message(QStringLiteral("STATUS address '") + statusAddress + QStringLiteral("' is not on the service's host ") +
+                UrlHost(request) + QStringLiteral("; no status was sent."));
+    statusAddress.clear();
+  });
 
   // 14, 15: the end line, and the run log for the user.
   trap.Step([&] { log.AppendRaw(QStringLiteral("ZARN end: ") + RunLogTime(job.clock.Now())); });
   trap.Step([&] { job.clipboard.SetText(log.Text()); });
+
+  trap.Step([&] {
+    if (job.notifier) job.notifier->Notify(JobNotice(outcome, QDir::homePath()));
+  });
+  // The report waits at most 5 seconds in all, the spooler's job number included.
+  trap.Step([&] {
+    if (statusAddress.isEmpty() || !calls.SendStatus) return;
+    QElapsedTimer spent;
+    spent.start();
+    const QString printer = PaperPrinter(outcome);
+    if (calls.SpoolerJob && !printer.isEmpty()) outcome.spoolerJob = calls.SpoolerJob(printer, kSpoolerMs);
+    calls.SendStatus(job.http, statusAddress, StatusQuery(outcome), request, kStatusDeadlineMs - spent.elapsed());
+  });
 }
 
 }  // namespace zarn

@@ -25,6 +25,7 @@ class HttpClient;
 class Clipboard;
 class MainWindow;
 class HostAllowList;
+class Notifier;
 
 // The other subsystems' procedures, with their own signatures, as main() or a
 // test wires them. A call left empty is skipped and its result stays empty.
@@ -37,6 +38,12 @@ struct JobCalls {
   std::function<void(Engine&)> PDFPrinterOff;
   // Drops the documents still open, when the user stopped the job.
   std::function<void(Engine&)> StopPrinting;
+  // The STATUS report: address, query, the service's completed address, and
+  // the milliseconds it may take.
+  std::function<void(HttpClient&, const QString&, const QString&, const QString&, long)> SendStatus;
+  // The spooler's number of the newest job this program sent to a printer
+  // (0: none known), for the STATUS report; given the milliseconds it may take.
+  std::function<int(const QString& printer, int)> SpoolerJob;
 };
 
 struct Job {
@@ -53,9 +60,12 @@ struct Job {
   // Receives the settings file's service hosts (every host when it names
   // none); the caller's GetURL and downloads ask it. None: not read.
   HostAllowList* serviceHosts = nullptr;
+  // Told of the job's outcome once the run log is on the clipboard. None: no one.
+  Notifier* notifier = nullptr;
 };
 
-// Runs the job (steps 1 to 15); ending the process is the caller's last step.
+// Runs the job (steps 1 to 15), then tells the desktop and the script's
+// STATUS address how it went; ending the process is the caller's last step.
 void Form_Load(Job& job);
 
 // "ZARN v" + major.minor.revision of the program.

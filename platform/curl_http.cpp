@@ -192,9 +192,9 @@ QByteArray UserAgent() {
 
 // The size cap, also refused up front when the reply announces its length,
 // and the deadline, what is left of it for this hop.
-void SetBounds(CURL* h, const QElapsedTimer& started) {
+void SetBounds(CURL* h, const QElapsedTimer& started, long deadlineMs = kTransferDeadlineMs) {
   curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxTransferBytes));
-  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, std::max(1L, kTransferDeadlineMs - static_cast<long>(started.elapsed())));
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, std::max(1L, deadlineMs - static_cast<long>(started.elapsed())));
 }
 
 bool IsHttps(const QByteArray& url) { return url.left(8).toLower() == "https://"; }
@@ -239,7 +239,7 @@ HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, 
     reply = HttpReply{};
     error[0] = '\0';
     curl_easy_setopt(h, CURLOPT_URL, current.constData());
-    SetBounds(h, started);
+    SetBounds(h, started, timeouts.total > 0 ? std::min(timeouts.total, kTransferDeadlineMs) : kTransferDeadlineMs);
     const CURLcode rc = curl_easy_perform(h);
     if (rc == CURLE_WRITE_ERROR || rc == CURLE_FILESIZE_EXCEEDED)
       throw ZarnError(WinHttpNumber(kWinHttpInvalidServerResponse), kSource,

@@ -15,6 +15,9 @@ class MainWindow {
   virtual void ShowAndRepaint() = 0;
   // Handles the window events that are waiting, once.
   virtual void ProcessEvents() = 0;
+  // One line under the version saying how far the job is ("Page 12"),
+  // painted at once without handling any other window event.
+  virtual void ShowProgress(const QString& line) = 0;
 };
 
 }  // namespace zarn

@@ -9,6 +9,7 @@
 // with its first output and is sent to the spooler by EndDoc.
 //
 // A failing operation throws ZarnError; the calling procedure's trap reports it.
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -31,6 +32,16 @@ class PictureLoader {
 };
 
 enum class LineKind { Segment, BoxOutline, FilledBox };
+
+// A document a printer has received: the printer's name, its pages, for a
+// PDF writer the file it goes to, and for a paper printer the title its queue
+// shows it under.
+struct PrintedDocument {
+  QString printer;
+  int pages = 0;
+  QString file;
+  QString title;
+};
 
 class PrintSurface {
  public:
@@ -90,6 +101,11 @@ class PrintSurface {
 
   virtual void NewPage() = 0;
   virtual void EndDoc() = 0;
+
+  // Every document begun since the surface was made and not dropped, in the
+  // order they were sent; those still open (sent when the program ends) last,
+  // with the pages they have so far.
+  virtual QList<PrintedDocument> Documents() const { return {}; }
 };
 
 // The installed printers, in order, indexed from 0.

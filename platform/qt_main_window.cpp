@@ -85,6 +85,10 @@ QtMainWindow::QtMainWindow() : window_(std::make_unique<QWidget>()) {
   lblVER_ = MakeLabel(w, QString(), 8, false);
   lblVER_->setObjectName(QStringLiteral("lblVER"));
   lblVER_->setGeometry(px(1080), py(840), px(1380), py(360));
+
+  progress_ = MakeLabel(w, QString(), 8, false);
+  progress_->setObjectName(QStringLiteral("lblProgress"));
+  progress_->setGeometry(px(1080), py(1200), px(1380), py(360));
 }
 
 QtMainWindow::~QtMainWindow() = default;
@@ -100,5 +104,11 @@ void QtMainWindow::ShowAndRepaint() {
 }
 
 void QtMainWindow::ProcessEvents() { QCoreApplication::processEvents(); }
+
+void QtMainWindow::ShowProgress(const QString& line) {
+  progress_->setText(line);
+  // Painted straight away: the job processes no window events here.
+  progress_->repaint();
+}
 
 }  // namespace zarn

@@ -244,6 +244,8 @@ struct QtPrintSurface::Device : DrawingSettings {
   int pendingBreaks = 0;
   // Segments gathered into one band, drawn before anything else is.
   SegmentRun run;
+  int pages = 0;  // of the open document
+  QString queueTitle;  // the open document's name in a CUPS queue
 
   QFont font;
   std::optional<QFontMetricsF> metrics;
@@ -442,7 +444,8 @@ struct QtPrintSurface::Device : DrawingSettings {
     } else {
       Printer().setCopyCount(std::max(1, copies));
       const QString docName = title && *title ? (*title)() : QString();
-      printer->setDocName(docName.isEmpty() ? QStringLiteral("zarn") : docName);
+      queueTitle = docName.isEmpty() ? QStringLiteral("zarn") : docName;
+      printer->setDocName(queueTitle);
     }
     ApplyLayout(Paged(), pdf, pageSize, orientation);
     auto painter = std::make_unique<QPainter>();
@@ -460,6 +463,7 @@ struct QtPrintSurface::Device : DrawingSettings {
     pen.reset();
     brush.reset();
     pendingBreaks = 0;
+    pages = 1;
   }
 
   // Drops a document that cannot be completed; its file never replaces anything.
@@ -521,6 +525,7 @@ struct QtPrintSurface::Device : DrawingSettings {
 
   // The next page, in the page settings of now when apply is set.
   void NewPage(bool apply) {
+    ++pages;
     const bool ok = queue.Post([device = &Paged(), apply, pdf = pdf, size = pageSize, o = orientation](
                                    PaintQueue::Target&) {
       if (apply) ApplyLayout(*device, pdf, size, o);
@@ -839,13 +844,22 @@ void QtPrintSurface::EndDoc() {
   }
   if (!d.pdf) {
     if (!ended) RaisePrinterError();
+    sent_.append({d.name, d.pages, QString(), d.queueTitle});
     return;
   }
   d.writer.reset();
   const bool committed = ended && d.file->commit();
   d.file.reset();
   if (!committed) Raise(RuntimeError::PathFileAccess);
+  sent_.append({d.name, d.pages, d.target.path});
   pdfWriter_.DocumentFinished(d.target);
+}
+
+QList<PrintedDocument> QtPrintSurface::Documents() const {
+  QList<PrintedDocument> all = sent_;
+  for (const auto& d : devices_)
+    if (d->queue.Active()) all.append({d->name, d->pages, d->pdf ? d->target.path : QString(), d->pdf ? QString() : d->queueTitle});
+  return all;
 }
 
 int QtPrintSurface::Count() const { return static_cast<int>(Devices().size()); }

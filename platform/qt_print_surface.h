@@ -116,6 +116,7 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   void PaintPicture(const Picture& picture, float x, float y, float width, float height) override;
   void NewPage() override;
   void EndDoc() override;
+  QList<PrintedDocument> Documents() const override;
 
   // PrinterList
   int Count() const override;
@@ -136,6 +137,7 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   mutable std::vector<std::unique_ptr<Device>> devices_;
   mutable int current_ = 0;
   bool segmentRuns_ = true;
+  QList<PrintedDocument> sent_;
 };
 
 }  // namespace zarn

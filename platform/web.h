@@ -12,6 +12,9 @@ struct HttpTimeouts {
   long connect = 120000;
   long send = 120000;
   long receive = 120000;
+  // The whole transfer, redirects included, when shorter than the 10-minute
+  // deadline; 0: that deadline.
+  long total = 0;
 };
 
 struct HttpReply {

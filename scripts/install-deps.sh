@@ -4,14 +4,14 @@
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config clang-14 libclang-rt-14-dev
-  qt6-base-dev libqt6printsupport6 libgl-dev libxcb1-dev
+  qt6-base-dev libqt6printsupport6 libgl-dev libxcb1-dev dbus
   libcurl4-openssl-dev
   libqrcodegencpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils xvfb xauth xclip x11-utils xdotool imagemagick xdg-utils desktop-file-utils tesseract-ocr
   dpkg-dev file
   python3 openssl nodejs
-  cups cups-client cups-bsd
+  cups cups-client cups-bsd libcups2-dev
   zbar-tools
   locales
   fonts-dejavu-core fonts-liberation

@@ -129,6 +129,16 @@ QString UrlHostText(const QString& url) {
   return HostPortText(parsed.host(), EffectivePort(parsed));
 }
 
+QString UrlHost(const QString& url) {
+  const QUrl parsed = ParseUrl(url);
+  return parsed.isValid() ? CanonicalHost(parsed.host()) : QString();
+}
+
+bool SameHost(const QString& url, const QString& otherUrl) {
+  const QString host = UrlHost(url);
+  return !host.isEmpty() && host == UrlHost(otherUrl);
+}
+
 HostCheck CheckRecordingRefusal(const HostAllowList& list, QString& refused) {
   if (list.AllowsAll()) return {};
   return [&list, &refused](const QString& host, int port) {

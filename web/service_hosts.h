@@ -53,6 +53,13 @@ QString HostPortText(const QString& host, int port);
 // itself when it names no host.
 QString UrlHostText(const QString& url);
 
+// Whether two web addresses name the same host (any port; case, IPv6
+// brackets and a final dot do not matter). An address without a host matches
+// nothing.
+bool SameHost(const QString& url, const QString& otherUrl);
+// The host of a web address in that form; empty when it names none.
+QString UrlHost(const QString& url);
+
 // A check for the web interfaces that asks the list and keeps the first host
 // it refused in `refused`; empty (asking nothing) when the list allows all.
 HostCheck CheckRecordingRefusal(const HostAllowList& list, QString& refused);

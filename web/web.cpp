@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QStringDecoder>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -47,6 +48,11 @@ QString BodyText(const HttpReply& reply) {
   QStringDecoder decoder(charset.isEmpty() ? "UTF-8" : charset.constData());
   if (!decoder.isValid()) decoder = QStringDecoder(QStringDecoder::Utf8);
   return decoder.decode(reply.body);
+}
+
+// "http://" in front when the address does not hold "http" anywhere.
+QString WithScheme(const QString& address) {
+  return address.contains(QStringLiteral("http"), Qt::CaseSensitive) ? address : QStringLiteral("http://") + address;
 }
 
 }  // namespace
@@ -96,9 +102,7 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
   HttpReply reply;
   bool refused = false;
 
-  trap.Step([&] {
-    if (!address.contains(QStringLiteral("http"), Qt::CaseSensitive)) address.prepend(QStringLiteral("http://"));
-  });
+  trap.Step([&] { address = WithScheme(address); });
   trap.Step([&] {
     if (address.endsWith(u'/')) address.chop(1);
   });
@@ -121,6 +125,28 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
     if (!refused) text = BodyText(reply);
   });
   return text;
+}
+
+bool SendJobStatus(HttpClient& http, const QString& address, const QString& query, const HostGuard& hosts,
+                   const QString& serviceAddress, long deadlineMs) {
+  const QString url = WithScheme(address) + query;
+  HttpTimeouts timeouts;
+  timeouts.total = std::clamp(deadlineMs, 1L, kStatusDeadlineMs);
+  const QString serviceHost = UrlHost(serviceAddress);
+  if (serviceHost.isEmpty() || UrlHost(url) != serviceHost) return false;
+  bool answered = false;
+  try {
+    AskGuarded(HostGuard{hosts.allowed}, url, [&](const HostCheck& listed) {
+      const HostCheck check = [&](const QString& host, int port) {
+        return SameHost(QStringLiteral("http://") + HostPortText(host, port), serviceAddress) &&
+               (!listed || listed(host, port));
+      };
+      answered = http.Get(url, timeouts, check).status != 0;
+    });
+  } catch (const ZarnError&) {
+    answered = false;
+  }
+  return answered;
 }
 
 int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target, const HostGuard& hosts,

@@ -18,6 +18,17 @@ class DownloadFolder;
 // guard and the reply is empty.
 QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts = {});
 
+// The STATUS report at a job's end: one GET of address (completed with a
+// scheme as the service request is) + query, with the service request's
+// time-outs and caps but never more than 5 seconds in all. Only the host of
+// serviceAddress is asked, redirects included, and only as the guard's list
+// allows; no one is asked to consent. Nothing is raised or shown: a report
+// that fails is lost. True when a reply came. deadlineMs: what is left of
+// the 5 seconds.
+inline constexpr long kStatusDeadlineMs = 5000;
+bool SendJobStatus(HttpClient& http, const QString& address, const QString& query, const HostGuard& hosts,
+                   const QString& serviceAddress, long deadlineMs = kStatusDeadlineMs);
+
 // Downloads source to target; -1 on success, 0 when it failed. A source (or
 // redirect) on a host the guard does not allow is not asked, the refusal is
 // shown and logged, nothing is written and the result is 0. With a folder,

@@ -48,6 +48,7 @@ export const COMMANDS = {
   DI: [["file", "text"], ["x", "long"], ["y", "long"], ["width", "long"], ["height", "long"]],
   DG: [["colour1", "text"], ["colour2", "text"], ["direction", "long"], ["x", "long"], ["y", "long"],
        ["width", "long"], ["height", "long"]],
+  STATUS: [["address", "text"]],
 };
 
 const RANGES = { long: [-2147483648, 2147483647], short: [-32768, 32767] };

@@ -54,6 +54,7 @@ class FormLoadTest : public ::testing::Test {
     Job job{fx.engine, http, clipboard, fx.trap.dialogs, fx.trap.files, fx.trap.clock, window,
             fx.trap.folder, commandLine, calls};
     job.serviceHosts = serviceHosts;
+    job.notifier = &notifier;
     Form_Load(job);
     return clipboard.texts.value(0);
   }
@@ -72,6 +73,7 @@ class FormLoadTest : public ::testing::Test {
   QStringList base64Inputs;  // what the flow handed to Base64Decode
   std::function<void(Engine&, int16_t)> onParsePrint;
   HostAllowList* serviceHosts = nullptr;
+  FakeNotifier notifier;
 };
 
 TEST_F(FormLoadTest, RunLogHasEveryLineInOrderAndEndsOnTheClipboard) {
@@ -202,6 +204,34 @@ TEST_F(FormLoadTest, StopPrintingFromTheThirdScriptBoxEndsTheJobButNotTheRun) {
   EXPECT_EQ(lines.value(lines.size() - 2), QStringLiteral("MESSAGE :Stopped by the user"));
   EXPECT_TRUE(lines.last().startsWith(QStringLiteral("ZARN end: ")));
   EXPECT_TRUE(fx.trap.Errors().isEmpty());
+}
+
+TEST_F(FormLoadTest, AfterTheRunLogTheDesktopIsToldAndOnlyTheServiceHostHearsTheStatus) {
+  QStringList sent;
+  calls.SendStatus = [&](HttpClient&, const QString& address, const QString& query, const QString& service, long) {
+    sent << QStringLiteral("%1 %2%3 %4").arg(clipboard.texts.size()).arg(address, query, service);
+  };
+  const struct Row {
+    QString address;
+    QStringList sent;
+    QString message;
+  } rows[] = {
+      {"http://127.0.0.1:9/status?t=1",
+       {"1 http://127.0.0.1:9/status?t=1&status=empty&pages=0&printer=&errors=0 127.0.0.1/print?job=1"}, ""},
+      {"elsewhere.example/status?t=1", {},
+       "MESSAGE :STATUS address 'elsewhere.example/status?t=1' is not on the service's host 127.0.0.1; no status "
+       "was sent."},
+  };
+  for (const Row& r : rows) {
+    sent.clear();
+    clipboard.texts.clear();
+    notifier.notices.clear();
+    onParsePrint = [&](Engine& e, int16_t) { e.state.StatusAddress = r.address; };
+    const QStringList lines = LogLines(RunWith(QStringLiteral("PT|1|2|Hi|0|0|L|0")));
+    EXPECT_EQ(sent, r.sent);
+    EXPECT_EQ(lines.value(lines.size() - 2), r.message.isEmpty() ? lines.value(5) : r.message);
+    EXPECT_EQ(notifier.notices, QStringList{QStringLiteral("Nothing printed||0")});
+  }
 }
 
 TEST_F(FormLoadTest, EmptyResponse) {

@@ -6,17 +6,29 @@
 
 #include "platform/clipboard.h"
 #include "platform/main_window.h"
+#include "platform/notifier.h"
 #include "platform/web.h"
 
 namespace zarn::testing {
 
-// Records "caption <text>", "show" and "events" in the order of the calls.
+// Records "caption <text>", "show", "events" and "progress <line>" in the
+// order of the calls.
 class FakeMainWindow final : public MainWindow {
  public:
   void SetVersionCaption(const QString& caption) override { calls << QStringLiteral("caption ") + caption; }
   void ShowAndRepaint() override { calls << QStringLiteral("show"); }
   void ProcessEvents() override { calls << QStringLiteral("events"); }
+  void ShowProgress(const QString& line) override { calls << QStringLiteral("progress ") + line; }
   QStringList calls;
+};
+
+// Records each notice as "summary|body|urgent" (urgent 0 or 1).
+class FakeNotifier final : public Notifier {
+ public:
+  void Notify(const Notice& n) override {
+    notices << n.summary + u'|' + n.body + u'|' + QString::number(n.urgent ? 1 : 0);
+  }
+  QStringList notices;
 };
 
 class FakeClipboard final : public Clipboard {

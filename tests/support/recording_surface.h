@@ -62,6 +62,7 @@ class RecordingSurface final : public PrintSurface, public PrinterList {
   void PaintPicture(const Picture& picture, float x, float y, float width, float height) override;
   void NewPage() override;
   void EndDoc() override;
+  QList<PrintedDocument> Documents() const override { return documents; }
 
   // PrinterList
   int Count() const override { return static_cast<int>(printers.size()); }
@@ -76,6 +77,7 @@ class RecordingSurface final : public PrintSurface, public PrinterList {
   QStringList calls;
   QStringList printers;
   int current = 0;  // index of the current printer; -1 none
+  QList<PrintedDocument> documents;  // what Documents() reports, as the test sets it
 
   float currentX = 0, currentY = 0;
   QString fontName = QStringLiteral("Arial");

@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/cups_jobs.h"
 #include "platform/pdf_writer_printer.h"
 #include "platform/qt_print_surface.h"
 #include "tests/support/poppler.h"
@@ -78,6 +79,12 @@ void PrintAndCheck(const QDir& dir) {
   surface.Line(0, 0, 2000, 2000, 0, LineKind::Segment);
   surface.Print("Second");
   surface.EndDoc();
+  ASSERT_EQ(surface.Documents().size(), 1);
+  EXPECT_EQ(surface.Documents()[0].pages, 2);
+  EXPECT_EQ(surface.Documents()[0].file, QString());
+  // The spooler's number of the job, which Qt's printer does not hand back.
+  EXPECT_GT(NewestCupsJob("zarn-test", surface.Documents()[0].title, 2000), 0);
+  EXPECT_EQ(NewestCupsJob("zarn-test", "another title", 2000), 0);
 
   // The queue writes the job into its file; wait (bounded) until it is done.
   const QString spooled = dir.filePath("out/zarn-test.prn");

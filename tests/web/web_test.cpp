@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -96,6 +97,45 @@ TEST(GetURL, EachRequestTakesTheNextRandomNumber) {
     QString address = "server/get?id=5";
     GetURL(http, address);
     EXPECT_EQ(address, QString("http://server/get?id=5&random=") + expected);
+  }
+}
+
+TEST(SendJobStatus, OnlyTheServiceHostIsAskedWithinFiveSecondsAndNothingIsRaised) {
+  // Puts two hops to the check, as a redirect to another host would.
+  struct Asking final : HttpClient {
+    HttpReply Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& check) override {
+      seen << url + (check("127.0.0.1", 8080) ? " same" : "") + (check("elsewhere.example", 80) ? " other" : "");
+      total = timeouts.total;
+      if (fail) throw ZarnError(kCannotConnect, "WinHttp.WinHttpRequest", "refused");
+      return {200, "text/plain", "OK"};
+    }
+    QStringList seen;
+    long total = 0;
+    bool fail = false;
+  };
+  const QString service = "127.0.0.1:8080/print?job=1&random=0.7055475";
+  struct Row {
+    QString address;
+    QString hosts;
+    bool fail;
+    bool answered;
+    QString seen;
+  } rows[] = {
+      {"127.0.0.1:9/status?t=1", "", false, true, "http://127.0.0.1:9/status?t=1&status=pdf same"},
+      {"http://elsewhere.example/status?t=1", "", false, false, ""},
+      {"127.0.0.1:9/status?t=1", "127.0.0.1:8080", false, false, ""},
+      {"127.0.0.1:8080/status?t=1", "", true, false, "http://127.0.0.1:8080/status?t=1&status=pdf same"},
+  };
+  for (const Row& r : rows) {
+    ScopedTrapHost t;
+    Asking http;
+    http.fail = r.fail;
+    const HostGuard guard{HostAllowList::Parse(r.hosts), &t.dialogs};
+    EXPECT_EQ(SendJobStatus(http, r.address, "&status=pdf", guard, service), r.answered) << qPrintable(r.address);
+    EXPECT_EQ(http.seen, r.seen.isEmpty() ? QStringList() : QStringList{r.seen});
+    if (!r.seen.isEmpty()) EXPECT_EQ(http.total, 5000);
+    EXPECT_TRUE(t.dialogs.messages.isEmpty());
+    EXPECT_TRUE(t.Errors().isEmpty());
   }
 }
 
@@ -335,6 +375,14 @@ TEST_F(RealServer, ServerThatNeverAnswersTimesOut) {
   EXPECT_EQ(http.asked.receive, 120000);
   ASSERT_EQ(t.Errors().size(), 1);
   EXPECT_EQ(ErrorNumber(t), kTimeout);
+}
+
+TEST_F(RealServer, StatusReportGivesUpOnASilentServiceWithinItsDeadline) {
+  QElapsedTimer timer;
+  timer.start();
+  EXPECT_FALSE(SendJobStatus(http_, Http("/silent?t=1"), "&status=printed", {}, Http("/print?x=1")));
+  // The server stays silent for 30 seconds; the report waits at most 5.
+  EXPECT_LT(timer.elapsed(), 15000);
 }
 
 TEST_F(RealServer, DownloadWritesTheFileAndLeavesNothingElse) {

@@ -1,0 +1,55 @@
+#pragma once
+// What became of a job, worked out at its end for the person at the desk (a
+// desktop notice) and for the page that asked for it (the STATUS report).
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "platform/notifier.h"
+#include "platform/print_surface.h"
+
+namespace zarn {
+
+struct Engine;
+
+struct JobOutcome {
+  enum class Reply {
+    Script,        // a print script: it ran
+    ServiceError,  // "ERROR|": shown, nothing printed
+    Empty,         // nothing at all
+    NotAScript,    // not one line the interpreter knows (an HTML page, say)
+  };
+  Reply reply = Reply::Script;
+  bool htmlReply = false;         // NotAScript, and it looks like HTML
+  bool stopped = false;           // the user chose "Stop printing"
+  int errors = 0;                 // errors the user ignored
+  QList<PrintedDocument> documents;
+  QStringList unswitchedDevices;  // DEV names that switched no printer
+  bool noPrinter = false;         // the paper run went to the PDF writer: there is no printer
+  int spoolerJob = 0;             // the CUPS job number on PaperPrinter(), 0 when not known
+};
+
+// The last printer that got paper; empty when none did.
+QString PaperPrinter(const JobOutcome& outcome);
+
+// The reply as the flow has it (not an "ERROR|" one): empty, no script, or a script.
+JobOutcome::Reply ClassifyReply(const QString& response);
+
+// The outcome of the engine's run: its documents, DEV names, and whether the
+// paper run could only go to the PDF writer.
+JobOutcome CollectOutcome(const Engine& e, const QString& response, bool stopped, int errors);
+
+// "printed" (pages on a paper printer), "pdf" (PDF files only), "stopped",
+// "failed" (a service error, or errors and no output) or "empty".
+QString JobStatus(const JobOutcome& outcome);
+
+// The STATUS report's query: "&status=" ... "&pages=" ... "&printer=" ...
+// "&errors=" ... and, with a spooler job number, "&job=" ..., values escaped
+// for a query.
+QString StatusQuery(const JobOutcome& outcome);
+
+// Where the pages went, and prominently what did not go as the script asked.
+// home is shown as "~" in folder names.
+Notice JobNotice(const JobOutcome& outcome, const QString& home);
+
+}  // namespace zarn

@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""End to end: the real zarn tells the desktop how a job went and reports it
+to the STATUS address of its script.
+
+A private session bus (dbus-daemon) runs our own notification service. The job
+(examples/scripts/status.txt from the sample service) runs on a machine
+without printers, so its page becomes a PDF file: the notice must say so
+prominently, and the service must receive status=pdf for the ticket. The same
+job with a bus but no notification service, and with no bus at all, must end
+as usual.
+
+usage: e2e_notices.py <zarn program> <fake_notifications program> <examples folder>
+Exit 77 (skipped) when there is no X display or no dbus-daemon."""
+import base64
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+RUN_SECONDS = 60
+
+
+def link(port, ticket):
+    request = "127.0.0.1:%d/print?job=status&ticket=%s" % (port, ticket)
+    return '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
+
+
+def main():
+    zarn, fake, examples = sys.argv[1:4]
+    if not os.environ.get("DISPLAY"):
+        print("no X display: skipped")
+        return SKIP
+    if not shutil.which("dbus-daemon"):
+        print("no dbus-daemon: skipped")
+        return SKIP
+    failures = []
+    with tempfile.TemporaryDirectory(prefix="zarn-notices-") as folder:
+        program = os.path.join(folder, "zarn")
+        shutil.copy(zarn, program)
+        home = os.path.join(folder, "home")
+        runtime = os.path.join(home, "runtime")
+        os.makedirs(runtime, mode=0o700)
+        os.makedirs(os.path.join(home, ".config", "zarn"))
+        with open(os.path.join(home, ".config", "zarn", "service-hosts"), "w") as f:
+            f.write("allow 127.0.0.1\n")
+        base = {k: v for k, v in os.environ.items() if not k.startswith("DBUS_")}
+        base.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                    XDG_DATA_HOME=os.path.join(home, ".local", "share"), XDG_CACHE_HOME=os.path.join(home, ".cache"),
+                    XDG_RUNTIME_DIR=runtime, CUPS_SERVER=os.path.join(folder, "no-cups.sock"))
+        bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=base)
+        address = bus.stdout.readline().strip()
+        with_bus = dict(base, DBUS_SESSION_BUS_ADDRESS=address)
+        service = subprocess.Popen([sys.executable, os.path.join(examples, "sample_service.py"), examples,
+                                    "--requests", "20", "--seconds", str(RUN_SECONDS)],
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        notices = None
+        try:
+            port = int(service.stdout.readline().split()[1])
+
+            def run(ticket, env):
+                started = time.monotonic()
+                done = subprocess.run([program, link(port, ticket)], cwd=folder, env=env, timeout=RUN_SECONDS,
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+                if done.returncode != 0:
+                    failures.append("%s: zarn ended with %d: %s" % (ticket, done.returncode, done.stderr))
+                return time.monotonic() - started
+
+            # A bus, but no notification service on it yet: nothing waits for one.
+            run("no-service", with_bus)
+            run("no-bus", base)
+            notices = subprocess.Popen([fake, str(RUN_SECONDS)], stdout=subprocess.PIPE, text=True, env=with_bus)
+            if notices.stdout.readline().strip() != "ready":
+                failures.append("the notification service did not start")
+                return 1
+            run("with-service", with_bus)
+        finally:
+            service.terminate()
+            _, service_log = service.communicate(timeout=10)
+            if notices:
+                notices.terminate()
+                shown = notices.communicate(timeout=10)[0].splitlines()
+            bus.terminate()
+            bus.wait(timeout=10)
+
+        reports = {}
+        for line in service_log.splitlines():
+            if line.startswith("sample service: status "):
+                query = json.loads(line[len("sample service: status "):])
+                reports[query["ticket"][0]] = {k: v[0] for k, v in query.items() if k != "ticket"}
+        expected = {"status": "pdf", "pages": "1", "printer": "zarn PDF Writer", "errors": "0"}
+        for ticket in ("no-service", "no-bus", "with-service"):
+            if reports.get(ticket) != expected:
+                failures.append("%s: the service got %s, not %s" % (ticket, reports.get(ticket), expected))
+        if len(shown) != 1:
+            failures.append("one notice expected, the service got %s" % shown)
+        else:
+            notice = json.loads(shown[0])
+            if notice["app"] != "zarn" or notice["summary"] != "Saved as PDF" or notice["urgency"] != 2:
+                failures.append("the notice is %s" % notice)
+            if "There is no printer" not in notice["body"] or "1 PDF file in ~/Documents" not in notice["body"]:
+                failures.append("the notice's body is %r" % notice["body"])
+    for f in failures:
+        print("FAILED:", f)
+    print("reports:", reports)
+    print("notices:", shown)
+    print("%d checks failed" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
