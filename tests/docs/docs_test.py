@@ -36,9 +36,9 @@ def sections(text):
 
 def main():
     program, source = sys.argv[1], sys.argv[2]
-    spec = importlib.util.spec_from_file_location("doc_pictures", os.path.join(source, "scripts", "doc-pictures.py"))
-    pictures = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(pictures)
+    module_spec = importlib.util.spec_from_file_location("doc_pictures", os.path.join(source, "scripts", "doc-pictures.py"))
+    pictures = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(pictures)
     text = open(os.path.join(source, "docs", "print-scripts.md"), encoding="utf-8").read()
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     table = json.loads(subprocess.run([program, "--commands"], capture_output=True, env=env, check=True).stdout)
