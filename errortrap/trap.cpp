@@ -40,9 +40,9 @@ QString ErrorMessage(const TrapReport& r) {
 
 ZarnError Trap::MachineError(unsigned int code) { return MachineException(code); }
 
-int Trap::LineOf(const std::source_location& step) const {
-  const bool below = std::strcmp(step.file_name(), where_.file_name()) == 0 && step.line() > where_.line();
-  return static_cast<int>(below ? step.line() - where_.line() : step.line());
+int Trap::LineOf(const SourcePlace& step) const {
+  const bool below = std::strcmp(step.file, where_.file) == 0 && step.line > where_.line;
+  return static_cast<int>(below ? step.line - where_.line : step.line);
 }
 
 Trap::Outcome Trap::Handle(const ZarnError& error, int line) {

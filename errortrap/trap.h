@@ -25,7 +25,6 @@
 #include <functional>
 #include <new>
 #include <optional>
-#include <source_location>
 #include <utility>
 
 #include "errortrap/error.h"
@@ -75,15 +74,23 @@ struct GuardFrame {
 // The innermost running step, read by the signal handler.
 GuardFrame*& CurrentGuardFrame();
 
+// Where a statement is written, from the compilers' call-site builtins
+// (std::source_location needs a newer clang than the fuzz build's).
+struct SourcePlace {
+  const char* file;
+  unsigned line;
+};
+
 class Trap {
  public:
-  explicit Trap(Proc procedure, std::source_location where = std::source_location::current())
-      : procedure_(procedure), where_(where) {}
+  explicit Trap(Proc procedure, const char* file = __builtin_FILE(), unsigned line = __builtin_LINE())
+      : procedure_(procedure), where_{file, line} {}
   Trap(const Trap&) = delete;
   Trap& operator=(const Trap&) = delete;
 
   template <typename F>
-  bool Step(F&& statement, std::source_location where = std::source_location::current()) {
+  bool Step(F&& statement, const char* file = __builtin_FILE(), unsigned line = __builtin_LINE()) {
+    const SourcePlace where{file, line};
     return Run(std::forward<F>(statement), &where, 0);
   }
 
@@ -101,7 +108,7 @@ class Trap {
 
   // The line is worked out only when the step fails: steps are many.
   template <typename F>
-  bool Run(F&& statement, const std::source_location* where, int line) {
+  bool Run(F&& statement, const SourcePlace* where, int line) {
     for (;;) {
       std::optional<ZarnError> error;
       GuardFrame frame;
@@ -135,11 +142,11 @@ class Trap {
 
   static ZarnError MachineError(unsigned int code);
   // The logged line of a step written at `step` (see the top of this file).
-  int LineOf(const std::source_location& step) const;
+  int LineOf(const SourcePlace& step) const;
   Outcome Handle(const ZarnError& error, int line);
 
   Proc procedure_;
-  std::source_location where_;
+  SourcePlace where_;
 };
 
 }  // namespace zarn
