@@ -17,7 +17,7 @@ TrapHost* g_host = nullptr;
 thread_local GuardFrame* g_frame = nullptr;
 
 QString Version() {
-  return QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision);
+  return QString::fromLatin1(kVersionText);
 }
 }  // namespace
 

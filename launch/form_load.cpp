@@ -30,7 +30,7 @@ const QString kTitle = QStringLiteral("zarn");
 }  // namespace
 
 QString VersionCaption() {
-  return QStringLiteral("ZARN v%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision);
+  return QStringLiteral("ZARN v") + QString::fromLatin1(kVersionText);
 }
 
 namespace {

@@ -187,7 +187,7 @@ void SetTimeouts(CURL* h, long connectMs, long stallMs) {
 }
 
 QByteArray UserAgent() {
-  return QStringLiteral("zarn/%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision).toLatin1();
+  return QByteArray("zarn/") + kVersionText;
 }
 
 // The size cap, also refused up front when the reply announces its length,

@@ -54,9 +54,11 @@ QString ClaimFreeName(const QString& path) {
 
 QString RealFileSystem::CreateFreeName(const QString& path) { return ClaimFreeName(NativePath(path)); }
 
-void RealFileSystem::RemoveIfEmpty(const QString& path) {
-  const QFileInfo info(NativePath(path));
+void RemoveEmptyFile(const QString& path) {
+  const QFileInfo info(path);
   if (info.isFile() && !info.isSymLink() && info.size() == 0) QFile::remove(info.filePath());
 }
+
+void RealFileSystem::RemoveIfEmpty(const QString& path) { RemoveEmptyFile(NativePath(path)); }
 
 }  // namespace zarn

@@ -34,8 +34,10 @@ class FileSystem {
 // "\" as separator, for paths that scripts and settings give.
 QString NativePath(const QString& path);
 
-// RealFileSystem::CreateFreeName on a native path, for the platform's own use.
+// RealFileSystem::CreateFreeName and RemoveIfEmpty on a native path, for the
+// platform's own use.
 QString ClaimFreeName(const QString& path);
+void RemoveEmptyFile(const QString& path);
 
 class RealFileSystem final : public FileSystem {
  public:

@@ -34,18 +34,6 @@ class SettingsObject final : public PDFSettings {
 bool IsYes(const QString& value) { return value.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0; }
 bool IsNo(const QString& value) { return value.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0; }
 
-// "dir/name.pdf" -> "dir/name-2.pdf", "-3", ... : the first that is free.
-QString FreeName(const QString& path) {
-  if (!QFileInfo::exists(path)) return path;
-  const QFileInfo info(path);
-  const QString suffix = info.suffix().isEmpty() ? QString() : "." + info.suffix();
-  const QString stem = info.dir().filePath(info.completeBaseName());
-  for (int n = 2;; ++n) {
-    QString candidate = QStringLiteral("%1-%2%3").arg(stem).arg(n).arg(suffix);
-    if (!QFileInfo::exists(candidate)) return candidate;
-  }
-}
-
 }  // namespace
 
 QString PdfWriterPrinter::Name() { return QStringLiteral("zarn PDF Writer"); }
@@ -96,7 +84,10 @@ PdfDocumentTarget PdfWriterPrinter::NextDocument() const {
   target.path = QFileInfo(NativePath(output)).absoluteFilePath();
   if (QFileInfo::exists(target.path) && !IsNo(settings.value(QStringLiteral("confirmoverwrite")))) {
     const bool replace = question_ && question_(target.path);
-    if (!replace) target.path = FreeName(target.path);
+    if (!replace) {
+      target.path = ClaimFreeName(target.path);
+      if (target.path.isEmpty()) Raise(RuntimeError::PathFileAccess);
+    }
   }
   return target;
 }

@@ -30,6 +30,7 @@
 
 #include "errortrap/error.h"
 #include "errortrap/exception_guard.h"
+#include "platform/file_system.h"
 #include "platform/paint_queue.h"
 #include "platform/pdf_writer_printer.h"
 #include "platform/qt_picture.h"
@@ -473,8 +474,7 @@ struct QtPrintSurface::Device : DrawingSettings {
     writer.reset();
     file.reset();  // an uncommitted QSaveFile removes its temporary file
     // Nor does the empty file that claimed a time-stamped name stay behind.
-    if (pdf && !target.path.isEmpty() && QFileInfo(target.path).size() == 0 && !QFileInfo(target.path).isSymLink())
-      QFile::remove(target.path);
+    if (pdf && !target.path.isEmpty()) RemoveEmptyFile(target.path);
   }
 
   // Starts the document, or the pages broken since the last output.

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/file_system.h"
+#include "web/service_hosts.h"
 
 namespace zarn {
 
@@ -12,13 +13,6 @@ const QString kTitle = QStringLiteral("zarn");
 const QString kAllow = QStringLiteral("allow");
 const QString kDeny = QStringLiteral("deny");
 }  // namespace
-
-QString ConsentHost(const QString& host) {
-  QString h = host.trimmed().toLower();
-  if (h.size() >= 2 && h.startsWith(u'[') && h.endsWith(u']')) h = h.mid(1, h.size() - 2);
-  if (h.endsWith(u'.')) h.chop(1);
-  return h;
-}
 
 ServiceConsent::ServiceConsent(FileSystem& files, Dialogs& dialogs, QString answersPath)
     : files_(files), dialogs_(dialogs), path_(std::move(answersPath)) {}
@@ -32,7 +26,7 @@ void ServiceConsent::Load() {
     const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
     if (words.size() != 2) continue;
     const QString verb = words[0].toLower();
-    if (verb == kAllow || verb == kDeny) answers_.insert(ConsentHost(words[1]), verb == kAllow);
+    if (verb == kAllow || verb == kDeny) answers_.insert(CanonicalHost(words[1]), verb == kAllow);
   }
 }
 
@@ -51,7 +45,7 @@ void ServiceConsent::Remember(const QString& host, bool allow) {
 
 ServiceConsent::Decision ServiceConsent::Ask(const QString& rawHost) {
   Load();
-  const QString host = ConsentHost(rawHost);
+  const QString host = CanonicalHost(rawHost);
   if (const auto it = answers_.constFind(host); it != answers_.constEnd())
     return *it ? Decision::Allowed : Decision::Denied;
   switch (dialogs_.AskHost(kTitle, QStringLiteral("Allow print jobs from ") + host + QStringLiteral("?"))) {

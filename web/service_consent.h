@@ -38,7 +38,4 @@ class ServiceConsent {
   QHash<QString, bool> answers_;  // host -> allowed
 };
 
-// The lower-case host without brackets, as the answers file names it.
-QString ConsentHost(const QString& host);
-
 }  // namespace zarn

@@ -22,15 +22,6 @@ struct DefaultPort {
 constexpr std::array kDefaultPorts{DefaultPort{"http", 80}, DefaultPort{"https", 443}, DefaultPort{"ftp", 21},
                                    DefaultPort{"ftps", 990}};
 
-// Lower case, without IPv6 brackets and without the final dot of a fully
-// qualified name, so that every spelling of a host compares alike.
-QString CanonicalHost(const QString& host) {
-  QString h = host.toLower();
-  if (h.size() >= 2 && h.startsWith(u'[') && h.endsWith(u']')) h = h.mid(1, h.size() - 2);
-  if (h.endsWith(u'.')) h.chop(1);
-  return h;
-}
-
 // An IPv4 or IPv6 address rather than a name: "*." patterns are about names.
 bool IsAddress(const QString& host) {
   static const QRegularExpression ipv4(QStringLiteral("^[0-9.]+$"));
@@ -60,6 +51,13 @@ int EffectivePort(const QUrl& url) {
 }
 
 }  // namespace
+
+QString CanonicalHost(const QString& host) {
+  QString h = host.trimmed().toLower();
+  if (h.size() >= 2 && h.startsWith(u'[') && h.endsWith(u']')) h = h.mid(1, h.size() - 2);
+  if (h.endsWith(u'.')) h.chop(1);
+  return h;
+}
 
 HostAllowList HostAllowList::Parse(const QString& line) {
   static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
@@ -185,7 +183,7 @@ bool AskService(const HostGuard& guard, const QString& url, const std::function<
       case ServiceConsent::Decision::Denied:
         break;
     }
-    if (refused.isEmpty()) refused = ConsentHost(host);
+    if (refused.isEmpty()) refused = CanonicalHost(host);
     return false;
   });
   if (refused.isEmpty()) return false;

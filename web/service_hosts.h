@@ -47,6 +47,9 @@ class HostAllowList {
   bool restricted_ = false;
 };
 
+// Lower case, without IPv6 brackets and without the final dot of a fully
+// qualified name, so that every spelling of a host compares alike.
+QString CanonicalHost(const QString& host);
 // "host" or "host:port" (IPv6 in brackets), as a refusal names a host.
 QString HostPortText(const QString& host, int port);
 // The host and port of a web address as a refusal names them; the address

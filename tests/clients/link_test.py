@@ -11,6 +11,9 @@ import shutil
 import subprocess
 import sys
 import tempfile
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from service_answers import allow_loopback_service  # noqa: E402
 
 SKIP = 77
 VALUE = "Muster & Co. #1 + 100% | ü"
@@ -42,10 +45,7 @@ def main():
             shutil.copy(zarn, program)
             home = os.path.join(folder, "home")
             os.makedirs(os.path.join(home, "runtime"), mode=0o700)
-            # The user's answer for the loopback service, as one who chose Always has it.
-            os.makedirs(os.path.join(home, ".config", "zarn"))
-            with open(os.path.join(home, ".config", "zarn", "service-hosts"), "w") as f:
-                f.write("allow 127.0.0.1\n")
+            allow_loopback_service(home)
             env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                        XDG_DATA_HOME=os.path.join(home, ".local", "share"),
                        XDG_CACHE_HOME=os.path.join(home, ".cache"), XDG_RUNTIME_DIR=os.path.join(home, "runtime"),

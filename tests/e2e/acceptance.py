@@ -24,6 +24,9 @@ import tempfile
 import threading
 import time
 import unittest
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from service_answers import allow_loopback_service  # noqa: E402
 
 ZARN = SOURCE = VERSION = None
 SKIP = 77
@@ -36,12 +39,6 @@ LOG_LINE = re.compile(r"^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d V(?P<version>[\d.]+)- Er
 CANNOT_CONNECT = str(0x80070000 - 2**32 + 12029)  # the request object's "cannot connect"
 TWIP = 1 / 20  # in PDF points
 
-
-def allow_loopback_service(config):
-    """The user's answer for the loopback service, as one who chose Always has it."""
-    os.makedirs(os.path.join(config, "zarn"), exist_ok=True)
-    with open(os.path.join(config, "zarn", "service-hosts"), "w") as f:
-        f.write("allow 127.0.0.1\n")
 
 
 def free_port():
@@ -185,7 +182,7 @@ class Run:
                        os.path.join(self.home, ".local", "share"), os.path.join(self.home, ".cache")):
             os.makedirs(folder)
         os.makedirs(os.path.join(self.home, "runtime"), mode=0o700)
-        allow_loopback_service(os.path.join(self.home, ".config"))
+        allow_loopback_service(self.home)
         self.program = os.path.join(self.app, "zarn")
         shutil.copy(ZARN, self.program)
         self.pdf_folder = os.path.join(self.app, "pdf")

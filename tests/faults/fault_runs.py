@@ -23,6 +23,8 @@ import time
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from fault_service import FaultService, refused_port  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from service_answers import allow_loopback_service  # noqa: E402
 
 SKIP = 77
 CASE_SECONDS = 20
@@ -238,9 +240,7 @@ def run_case(case, zarn, service, top):
         request = service.url("/script/%s?job=x" % key)
     link = '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
 
-    # The user's answer for the loopback service, as one who chose Always has it.
-    os.makedirs(os.path.join(home, ".config", "zarn"))
-    write(os.path.join(home, ".config", "zarn", "service-hosts"), b"allow 127.0.0.1\n")
+    allow_loopback_service(home)
     env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
     env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), XDG_CACHE_HOME=os.path.join(home, ".cache"),
                XDG_DATA_HOME=os.path.join(home, ".local/share"), XDG_RUNTIME_DIR=home, LC_ALL="C.UTF-8")

@@ -15,16 +15,13 @@ import shutil
 import subprocess
 import sys
 import tempfile
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from service_answers import allow_loopback_service  # noqa: E402
 
 SKIP = 77
 
 
-
-def allow_loopback_service(config):
-    """The user's answer for the loopback service, as one who chose Always has it."""
-    os.makedirs(os.path.join(config, "zarn"), exist_ok=True)
-    with open(os.path.join(config, "zarn", "service-hosts"), "w") as f:
-        f.write("allow 127.0.0.1\n")
 
 def main():
     zarn, service_script = sys.argv[1], sys.argv[2]
@@ -68,7 +65,7 @@ def main():
             # the machine: the run leaves nothing outside the scratch folder.
             home = os.path.join(folder, "home")
             os.makedirs(os.path.join(home, "runtime"), mode=0o700)
-            allow_loopback_service(os.path.join(home, ".config"))
+            allow_loopback_service(home)
             env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                        XDG_DATA_HOME=os.path.join(home, ".local", "share"), XDG_CACHE_HOME=os.path.join(home, ".cache"),
                        XDG_RUNTIME_DIR=os.path.join(home, "runtime"), CUPS_SERVER=os.path.join(folder, "no-cups.sock"))

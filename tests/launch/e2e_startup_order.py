@@ -16,6 +16,9 @@ import sys
 import tempfile
 import threading
 import time
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from service_answers import allow_loopback_service  # noqa: E402
 
 SKIP = 77
 
@@ -56,10 +59,7 @@ def main():
 
         home = os.path.join(folder, "home")
         os.makedirs(os.path.join(home, "runtime"), mode=0o700)
-        # The user's answer for the loopback service, as one who chose Always has it.
-        os.makedirs(os.path.join(home, ".config", "zarn"))
-        with open(os.path.join(home, ".config", "zarn", "service-hosts"), "w") as f:
-            f.write("allow 127.0.0.1\n")
+        allow_loopback_service(home)
         env = {k: v for k, v in os.environ.items() if k not in ("DBUS_SESSION_BUS_ADDRESS", "QT_QPA_PLATFORM")}
         env.update(HOME=home, XDG_RUNTIME_DIR=os.path.join(home, "runtime"), PATH=bin_dir + os.pathsep + env["PATH"],
                    XDG_CONFIG_HOME=os.path.join(home, ".config"), XDG_DATA_HOME=os.path.join(home, ".local", "share"),

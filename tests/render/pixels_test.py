@@ -31,6 +31,9 @@ import subprocess
 import sys
 import tempfile
 import urllib.request
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from service_answers import allow_loopback_service  # noqa: E402
 
 SKIP = 77
 DPI = "50"
@@ -118,10 +121,7 @@ def temp_env(folder, who):
     no CUPS printer."""
     home = os.path.join(folder, who + "-home")
     os.makedirs(os.path.join(home, "Documents"))
-    # The user's answer for the loopback service, as one who chose Always has it.
-    os.makedirs(os.path.join(home, ".config", "zarn"))
-    with open(os.path.join(home, ".config", "zarn", "service-hosts"), "w") as f:
-        f.write("allow 127.0.0.1\n")
+    allow_loopback_service(home)
     env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                XDG_DATA_HOME=os.path.join(home, ".local", "share"), XDG_RUNTIME_DIR=home,
                CUPS_SERVER=os.path.join(folder, "no-cups.sock"))
