@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QUrl>
+#include <utility>
 
 #include "engine/engine.h"
 #include "engine/interpreter.h"
@@ -54,6 +55,14 @@ Destinations Sort(const QList<PrintedDocument>& documents) {
   }
   return d;
 }
+
+// The notice's first line for each status ("empty": "Nothing printed").
+constexpr std::pair<const char*, const char*> kSummaries[] = {
+    {"printed", "Printed"},
+    {"pdf", "Saved as PDF"},
+    {"stopped", "Printing stopped"},
+    {"failed", "Print job failed"},
+};
 
 }  // namespace
 
@@ -145,11 +154,9 @@ Notice JobNotice(const JobOutcome& o, const QString& home) {
   const QString status = JobStatus(o);
   Notice notice;
   notice.urgent = !warnings.isEmpty();
-  notice.summary = status == u"printed" ? QStringLiteral("Printed")
-                   : status == u"pdf"   ? QStringLiteral("Saved as PDF")
-                   : status == u"stopped" ? QStringLiteral("Printing stopped")
-                   : status == u"failed"  ? QStringLiteral("Print job failed")
-                                          : QStringLiteral("Nothing printed");
+  notice.summary = QStringLiteral("Nothing printed");
+  for (const auto& [key, summary] : kSummaries)
+    if (status == QLatin1String(key)) notice.summary = QString::fromLatin1(summary);
   notice.body = (warnings + lines).join(u'\n');
   return notice;
 }

@@ -30,10 +30,6 @@ bool RealFileSystem::Append(const QString& path, const QByteArray& bytes) {
   return f.write(bytes) == bytes.size();
 }
 
-}  // namespace zarn
-
-namespace zarn {
-
 bool RealFileSystem::IsLink(const QString& path) const { return QFileInfo(NativePath(path)).isSymLink(); }
 
 QString ClaimFreeName(const QString& path) {

@@ -477,6 +477,15 @@ struct QtPrintSurface::Device : DrawingSettings {
     if (pdf && !target.path.isEmpty()) RemoveEmptyFile(target.path);
   }
 
+  // The open document as the job's report lists it.
+  PrintedDocument Printed() const { return {name, pages, pdf ? target.path : QString(), queueTitle}; }
+
+  // The next page's size in twips, in its orientation.
+  QSizeF PageTwips() const {
+    const QSizeF twips = pageSize.size(QPageSize::Point) * 20;
+    return orientation == QPageLayout::Landscape ? twips.transposed() : twips;
+  }
+
   // Starts the document, or the pages broken since the last output.
   void Open(PdfWriterPrinter& pdfWriter) {
     if (!queue.Active()) {
@@ -844,21 +853,21 @@ void QtPrintSurface::EndDoc() {
   }
   if (!d.pdf) {
     if (!ended) RaisePrinterError();
-    sent_.append({d.name, d.pages, QString(), d.queueTitle});
+    sent_.append(d.Printed());
     return;
   }
   d.writer.reset();
   const bool committed = ended && d.file->commit();
   d.file.reset();
   if (!committed) Raise(RuntimeError::PathFileAccess);
-  sent_.append({d.name, d.pages, d.target.path});
+  sent_.append(d.Printed());
   pdfWriter_.DocumentFinished(d.target);
 }
 
 QList<PrintedDocument> QtPrintSurface::Documents() const {
   QList<PrintedDocument> all = sent_;
   for (const auto& d : devices_)
-    if (d->queue.Active()) all.append({d->name, d->pages, d->pdf ? d->target.path : QString(), d->pdf ? QString() : d->queueTitle});
+    if (d->queue.Active()) all.append(d->Printed());
   return all;
 }
 
@@ -880,17 +889,9 @@ void QtPrintSurface::Select(int index) {
   d.metrics.reset();
 }
 
-float QtPrintSurface::PageWidth() const {
-  const Device& d = Cur();
-  const QSizeF points = d.pageSize.size(QPageSize::Point);
-  return static_cast<float>((d.orientation == QPageLayout::Landscape ? points.height() : points.width()) * 20);
-}
+float QtPrintSurface::PageWidth() const { return static_cast<float>(Cur().PageTwips().width()); }
 
-float QtPrintSurface::PageHeight() const {
-  const Device& d = Cur();
-  const QSizeF points = d.pageSize.size(QPageSize::Point);
-  return static_cast<float>((d.orientation == QPageLayout::Landscape ? points.width() : points.height()) * 20);
-}
+float QtPrintSurface::PageHeight() const { return static_cast<float>(Cur().PageTwips().height()); }
 
 void QtPrintSurface::DiscardAll() {
   for (auto& d : devices_) {
