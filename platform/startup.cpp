@@ -1,7 +1,6 @@
 #include "platform/startup.h"
 
 #include <QByteArray>
-#include <QFileInfo>
 #include <fontconfig/fontconfig.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -24,11 +23,11 @@ std::thread ReadFontConfiguration() {
 
 NoSessionBusAutolaunch::NoSessionBusAutolaunch() {
   if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) return;
+  // Named even when a bus is there: libdbus looks for it only under
+  // XDG_RUNTIME_DIR, and without that it would autolaunch.
   QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
   if (runtime.isEmpty()) runtime = "/run/user/" + QByteArray::number(::getuid());  // where systemd puts it
-  const QByteArray bus = runtime + "/bus";
-  if (QFileInfo::exists(QString::fromLocal8Bit(bus))) return;  // libdbus finds it there itself
-  set_ = qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus);
+  set_ = qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime + "/bus");
 }
 
 NoSessionBusAutolaunch::~NoSessionBusAutolaunch() {

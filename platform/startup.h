@@ -8,12 +8,13 @@ namespace zarn {
 // Wayland display, or an X display (DISPLAY) that accepts a connection.
 bool DisplayAvailable();
 
-// Without a session bus of the user's (no DBUS_SESSION_BUS_ADDRESS, nothing
+// Without a session bus they can find (no DBUS_SESSION_BUS_ADDRESS, nothing
 // at $XDG_RUNTIME_DIR/bus), D-Bus clients in this process (Qt's accessibility
 // bridge, as soon as the first widget is made) would search PATH for
 // dbus-launch and start a bus of their own. While this object lives, they
-// look only where a session bus lives; afterwards the environment is as it
-// was, for the programs this process starts (a PDF viewer).
+// look only where the user's session bus lives ($XDG_RUNTIME_DIR/bus, or
+// /run/user/UID/bus); afterwards the environment is as it was, for the
+// programs this process starts (a PDF viewer).
 class NoSessionBusAutolaunch {
  public:
   NoSessionBusAutolaunch();
