@@ -46,11 +46,14 @@ QString BaseFolder(const Engine& e) {
   return QDir::homePath();
 }
 
-// Creates one folder level when nothing of that name exists yet. A missing
-// upper level is "Path not found", any other refusal "Path/File access error".
+// Creates one folder level when nothing of that name exists yet, or finds it
+// made meanwhile by another job. A missing upper level is "Path not found",
+// any other refusal "Path/File access error".
 void EnsureFolder(Engine& e, const QString& folder) {
   if (e.files.Exists(folder)) return;
   if (e.files.MakeFolder(folder)) return;
+  // Another job of the same moment (the first of a day, say) made it first.
+  if (e.files.Exists(folder)) return;
   const QString native = NativePath(folder);
   const qsizetype cut = native.lastIndexOf(u'/');
   const QString parent = cut > 0 ? native.left(cut) : QStringLiteral("/");

@@ -95,6 +95,33 @@ TEST_F(PdfOutputTest, MissingPdfFolderIsATrappedErrorEachTimeItIsRetried) {
   EXPECT_EQ(writer.calls.size(), 14);
 }
 
+// Real files, but every folder is made by another job just before this one
+// asks: two jobs that start the day in the same second.
+class RacedFileSystem final : public FileSystem {
+ public:
+  std::optional<QByteArray> ReadAll(const QString& p) const override { return real.ReadAll(p); }
+  bool Exists(const QString& p) const override { return real.Exists(p); }
+  bool IsFile(const QString& p) const override { return real.IsFile(p); }
+  bool MakeFolder(const QString& p) override {
+    real.MakeFolder(p);
+    return false;  // as mkdir says when the folder is there
+  }
+  bool Append(const QString& p, const QByteArray& b) override { return real.Append(p, b); }
+  bool IsLink(const QString& p) const override { return real.IsLink(p); }
+  QString CreateFreeName(const QString& p) override { return real.CreateFreeName(p); }
+  void RemoveIfEmpty(const QString& p) override { real.RemoveIfEmpty(p); }
+  RealFileSystem real;
+};
+
+TEST_F(PdfOutputTest, AFolderAnotherJobMadeMeanwhileIsTaken) {
+  RacedFileSystem files;
+  Engine e(f.surface, f.surface, f.log, f.trap.dialogs, files, f.pictures, f.trap.clock);
+  e.state.PdfFolder = base.path();
+  PDFPrinterOn(e, writer, "invoice", "2024");
+  EXPECT_EQ(writer.Value("Output"), Day() + "/2024/invoice.pdf");
+  EXPECT_TRUE(f.trap.Errors().isEmpty());
+}
+
 TEST_F(PdfOutputTest, AFileInTheWayOfTheDayFolderIsLeftAlone) {
   QFile file(Day());
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
