@@ -1,0 +1,44 @@
+"""What the end-to-end scripts need to run the real zarn: the argument the
+link handler starts it with, and answers for its message boxes."""
+import base64
+import subprocess
+import time
+
+
+def handler_argument(request):
+    """The one argument the link handler gives zarn for a service request:
+    quote, "zarn://" and the Base64 of the request, "/", quote."""
+    return '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
+
+
+def zarn_boxes():
+    """The visible windows titled "zarn": the program's boxes (its main
+    window is titled "zarn://")."""
+    return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^zarn$"],
+                          capture_output=True, text=True).stdout.split()
+
+
+def answer_box(window, keys):
+    """Focuses the box and types the keys."""
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], capture_output=True, timeout=5)
+    subprocess.run(["xdotool", "key", "--delay", "50"] + keys, capture_output=True, timeout=5)
+
+
+def answer_boxes(procs, keys, seconds):
+    """Answers each new "zarn" box with the next keys (the last repeat) until
+    every process has ended, killing what still runs after seconds; returns
+    how many boxes were answered."""
+    done, answered, start = set(), 0, time.monotonic()
+    while any(p.poll() is None for p in procs) and time.monotonic() - start < seconds:
+        fresh = [w for w in zarn_boxes() if w not in done]
+        if fresh:
+            time.sleep(0.3)  # let the box take its keys
+            answer_box(fresh[-1], keys[min(answered, len(keys) - 1)])
+            done.add(fresh[-1])
+            answered += 1
+        time.sleep(0.1)
+    for p in procs:
+        if p.poll() is None:
+            p.kill()
+        p.wait()
+    return answered
