@@ -1,14 +1,30 @@
-"""What the end-to-end scripts need to run the real zarn: the argument the
-link handler starts it with, and answers for its message boxes."""
+"""What the end-to-end scripts need to run the real zarn: a scratch home, the
+argument the link handler starts it with, and answers for its message boxes."""
 import base64
+import os
 import subprocess
 import time
+
+from service_answers import allow_loopback_service
 
 
 def handler_argument(request):
     """The one argument the link handler gives zarn for a service request:
     quote, "zarn://" and the Base64 of the request, "/", quote."""
     return '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
+
+
+def scratch_home(folder, base=None):
+    """The environment for a run under folder/home, with its XDG folders (a
+    private runtime folder) inside, the loopback service allowed, and no
+    printers of the machine: the run leaves nothing outside the folder."""
+    home = os.path.join(folder, "home")
+    runtime = os.path.join(home, "runtime")
+    os.makedirs(runtime, mode=0o700)
+    allow_loopback_service(home)
+    return dict(os.environ if base is None else base, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                XDG_DATA_HOME=os.path.join(home, ".local", "share"), XDG_CACHE_HOME=os.path.join(home, ".cache"),
+                XDG_RUNTIME_DIR=runtime, CUPS_SERVER=os.path.join(folder, "no-cups.sock"))
 
 
 def zarn_boxes():
