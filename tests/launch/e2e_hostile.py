@@ -18,12 +18,10 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import threading
 import time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from e2e import answer_boxes, handler_argument  # noqa: E402
+from e2e import LoopbackService, answer_boxes, handler_argument  # noqa: E402
 from service_answers import allow_loopback_service  # noqa: E402
 
 SKIP = 77
@@ -31,26 +29,14 @@ CASE_SECONDS = 40
 PAYLOAD = b"planted by a hostile service\n"
 
 
-class Service(ThreadingHTTPServer):
-    daemon_threads = True
-
+class Service(LoopbackService):
     def __init__(self, png):
-        super().__init__(("127.0.0.1", 0), Handler)
+        super().__init__()
         self.script = b""
         self.png = png
 
-
-class Handler(BaseHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-    def do_GET(self):
-        body = (self.server.script if self.path.startswith("/print") else
-                self.server.png if self.path.startswith("/logo.png") else PAYLOAD)
-        self.send_response(200)
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
+    def answer(self, path):
+        return self.script if path.startswith("/print") else self.png if path.startswith("/logo.png") else PAYLOAD
 
 
 class Desk:
@@ -203,7 +189,6 @@ def main():
         logo = os.path.join(top, "logo.png")
         subprocess.run(["convert", "-size", "16x16", "xc:red", logo], check=True)
         service = Service(open(logo, "rb").read())
-        threading.Thread(target=service.serve_forever, daemon=True).start()
         failures = 0
         for name, case in (("downloads", case_downloads), ("stop printing", case_stop_printing),
                            ("two jobs in one second", case_same_second)):

@@ -16,38 +16,21 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import threading
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from e2e import answer_boxes, handler_argument  # noqa: E402
+from e2e import LoopbackService, answer_boxes, handler_argument  # noqa: E402
 
 SKIP = 77
 CASE_SECONDS = 30
 PICTURE = b"not really a picture\n" * 10
 
 
-class Counting(ThreadingHTTPServer):
-    daemon_threads = True
+class Counting(LoopbackService):
+    content_type = "text/plain; charset=utf-8"
     script = b""
 
-    def __init__(self):
-        super().__init__(("127.0.0.1", 0), Handler)
-        self.count = 0
-
-
-class Handler(BaseHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-    def do_GET(self):
-        self.server.count += 1
-        body = self.server.script or PICTURE
-        self.send_response(200)
-        self.send_header("Content-Type", "text/plain; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
+    def answer(self, path):
+        return self.script or PICTURE
 
 
 def main():
@@ -56,8 +39,6 @@ def main():
         print("no X display: skipped")
         return SKIP
     service, other = Counting(), Counting()
-    for server in (service, other):
-        threading.Thread(target=server.serve_forever, daemon=True).start()
     sp, op = service.server_address[1], other.server_address[1]
     refusal = "MESSAGE :Host 127.0.0.1:%d is not among the service hosts of zarn.ini; it was not asked.\r\n"
     denied = "MESSAGE :Print jobs from 127.0.0.1 are refused (%s); it was not asked.\r\n"

@@ -1,9 +1,12 @@
-"""What the end-to-end scripts need to run the real zarn: a scratch home, the
-argument the link handler starts it with, and answers for its message boxes."""
+"""What the end-to-end scripts need to run the real zarn: a scratch home, a
+print service on loopback, the argument the link handler starts the program
+with, and answers for its message boxes."""
 import base64
 import os
 import subprocess
+import threading
 import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 from service_answers import allow_loopback_service
 
@@ -25,6 +28,37 @@ def scratch_home(folder, base=None):
     return dict(os.environ if base is None else base, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                 XDG_DATA_HOME=os.path.join(home, ".local", "share"), XDG_CACHE_HOME=os.path.join(home, ".cache"),
                 XDG_RUNTIME_DIR=runtime, CUPS_SERVER=os.path.join(folder, "no-cups.sock"))
+
+
+class LoopbackService(ThreadingHTTPServer):
+    """A service on 127.0.0.1 at a free port, serving from a thread of its
+    own: counts the requests and answers each GET with 200 and answer(path),
+    as content_type when one is set."""
+    daemon_threads = True
+    content_type = None
+
+    def __init__(self):
+        super().__init__(("127.0.0.1", 0), _Reply)
+        self.count = 0
+        threading.Thread(target=self.serve_forever, daemon=True).start()
+
+    def answer(self, path):
+        raise NotImplementedError
+
+
+class _Reply(BaseHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        self.server.count += 1
+        body = self.server.answer(self.path)
+        self.send_response(200)
+        if self.server.content_type:
+            self.send_header("Content-Type", self.server.content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
 
 
 def zarn_boxes():
