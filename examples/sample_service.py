@@ -46,13 +46,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             Handler.reports[ticket] = {k: v[0] for k, v in query.items() if k != "ticket"}
         return json.dumps(Handler.reports.get(ticket, {})).encode()
 
-    def find(self):
+    def find(self, url, query):
         """The file a request asks for, or None."""
         if not os.path.isdir(root):
             return root
-        url = urllib.parse.urlsplit(self.path)
         if url.path == "/print":
-            query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
             sys.stderr.write("sample service: query " + json.dumps(query, ensure_ascii=False) + "\n")
             job = query.get("job", [""])[0]
             path = os.path.join(root, "scripts", job + ".txt")
@@ -66,11 +64,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         Handler.served += 1
         url = urllib.parse.urlsplit(self.path)
         query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
-        path = None
         if url.path == "/status":
             # Any page may ask: it is a sample on the loopback address.
             status, kind, body = 200, "application/json", self.status(query)
-        elif (path := self.find()) is None:
+        elif (path := self.find(url, query)) is None:
             status, kind, body = 404, "text/plain; charset=utf-8", b"ERROR|Unknown job|" + self.path.encode()
         else:
             with open(path, "rb") as f:

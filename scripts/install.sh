@@ -74,7 +74,8 @@ else
   list=$config/mimeapps.list
   touch "$list"
   grep -q '^\[Default Applications\]' "$list" || printf '[Default Applications]\n' >> "$list"
-  unregister
+  # Whatever handled zarn:// before: one default per type.
+  sed -i '/^x-scheme-handler\/zarn=/d' "$list"
   sed -i 's|^\[Default Applications\]$|[Default Applications]\nx-scheme-handler/zarn=zarn.desktop|' "$list"
 fi
 command -v update-desktop-database >/dev/null 2>&1 && update-desktop-database -q "$applications" || true

@@ -45,6 +45,9 @@ import sys
 import tempfile
 import threading
 import time
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "support"))
+from service_answers import allow_loopback_service  # noqa: E402
 
 
 class Service:
@@ -98,10 +101,7 @@ def main():
         home = os.path.join(folder, "home")
         runtime = os.path.join(home, "runtime")
         os.makedirs(runtime, mode=0o700)
-        # The loopback service answered Always, so no box waits for a click.
-        os.makedirs(os.path.join(home, ".config", "zarn"))
-        with open(os.path.join(home, ".config", "zarn", "service-hosts"), "w") as f:
-            f.write("allow 127.0.0.1\n")
+        allow_loopback_service(home)
         env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=runtime,
                    XDG_CONFIG_HOME=os.path.join(home, ".config"),
                    XDG_DATA_HOME=os.path.join(home, ".local", "share"),

@@ -6,12 +6,10 @@
 
 // The client decodes the address once (URI escapes, UTF-8) before it sends
 // it, so each query value is escaped twice: by the caller with
-// encodeURIComponent, then here with encodeURI. Base64 of the bytes follows.
+// encodeURIComponent, then here with encodeURI, which leaves ASCII only, as
+// btoa takes it.
 export function link(address) {
-  const bytes = new TextEncoder().encode(encodeURI(address));
-  let binary = "";
-  for (const b of bytes) binary += String.fromCharCode(b);
-  return "zarn://" + btoa(binary);
+  return "zarn://" + btoa(encodeURI(address));
 }
 
 // The interpreter's command table (zarn-render --commands): the fields of

@@ -13,7 +13,7 @@ import sys
 import tempfile
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from service_answers import allow_loopback_service  # noqa: E402
+from e2e import scratch_home  # noqa: E402
 
 SKIP = 77
 VALUE = "Muster & Co. #1 + 100% | ü"
@@ -43,13 +43,7 @@ def main():
                 return SKIP
             program = os.path.join(folder, "zarn")
             shutil.copy(zarn, program)
-            home = os.path.join(folder, "home")
-            os.makedirs(os.path.join(home, "runtime"), mode=0o700)
-            allow_loopback_service(home)
-            env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                       XDG_DATA_HOME=os.path.join(home, ".local", "share"),
-                       XDG_CACHE_HOME=os.path.join(home, ".cache"), XDG_RUNTIME_DIR=os.path.join(home, "runtime"),
-                       CUPS_SERVER=os.path.join(folder, "no-cups.sock"))
+            env = scratch_home(folder)
             # quote, link, "/", quote: the way the link handler starts the program
             run = subprocess.run([program, '"%s/"' % link], timeout=90, cwd=folder, env=env,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)

@@ -40,7 +40,6 @@ CANNOT_CONNECT = str(0x80070000 - 2**32 + 12029)  # the request object's "cannot
 TWIP = 1 / 20  # in PDF points
 
 
-
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))

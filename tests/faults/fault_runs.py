@@ -10,7 +10,6 @@ the clipboard and that files which existed before are byte for byte intact.
 
 usage: fault_runs.py <zarn program>
 Exit 77 (skipped) when there is no X display."""
-import base64
 import datetime
 import os
 import shutil
@@ -24,6 +23,7 @@ sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from fault_service import FaultService, refused_port  # noqa: E402
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from e2e import answer_box, handler_argument, zarn_boxes  # noqa: E402
 from service_answers import allow_loopback_service  # noqa: E402
 
 SKIP = 77
@@ -91,9 +91,7 @@ def write(path, data):
 def fresh_box(done, tries=100):
     """A visible box titled "zarn" (the main window is "zarn://") not in done."""
     for _ in range(tries):
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^zarn$"],
-                               capture_output=True, text=True).stdout.split()
-        fresh = [w for w in found if w not in done]
+        fresh = [w for w in zarn_boxes() if w not in done]
         if fresh:
             return fresh[-1]
         time.sleep(0.1)
@@ -106,8 +104,7 @@ def answer_dialog(keys, done):
     window = fresh_box(done)
     if window is None:
         return False
-    subprocess.run(["xdotool", "windowfocus", "--sync", window], capture_output=True, timeout=5)
-    subprocess.run(["xdotool", "key", "--delay", "50"] + keys, capture_output=True, timeout=5)
+    answer_box(window, keys)
     done.add(window)
     return True
 
@@ -238,7 +235,7 @@ def run_case(case, zarn, service, top):
         key = os.path.basename(folder)
         service.scripts[key] = served
         request = service.url("/script/%s?job=x" % key)
-    link = '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
+    link = handler_argument(request)
 
     allow_loopback_service(home)
     env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}

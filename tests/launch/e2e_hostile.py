@@ -10,7 +10,6 @@ started in the same second.
 
 usage: e2e_hostile.py <zarn program>
 Exit 77 (skipped) when there is no X display."""
-import base64
 import datetime
 import glob
 import hashlib
@@ -19,11 +18,10 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import threading
 import time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from e2e import LoopbackService, answer_boxes, handler_argument  # noqa: E402
 from service_answers import allow_loopback_service  # noqa: E402
 
 SKIP = 77
@@ -31,52 +29,14 @@ CASE_SECONDS = 40
 PAYLOAD = b"planted by a hostile service\n"
 
 
-class Service(ThreadingHTTPServer):
-    daemon_threads = True
-
+class Service(LoopbackService):
     def __init__(self, png):
-        super().__init__(("127.0.0.1", 0), Handler)
+        super().__init__()
         self.script = b""
         self.png = png
 
-
-class Handler(BaseHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-    def do_GET(self):
-        body = (self.server.script if self.path.startswith("/print") else
-                self.server.png if self.path.startswith("/logo.png") else PAYLOAD)
-        self.send_response(200)
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
-
-
-def boxes():
-    return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^zarn$"],
-                          capture_output=True, text=True).stdout.split()
-
-
-def answer_boxes(procs, keys):
-    """Answers each new "zarn" box with the next keys (the last repeat) until
-    every process has ended; returns how many boxes were answered."""
-    done, answered, start = set(), 0, time.monotonic()
-    while any(p.poll() is None for p in procs) and time.monotonic() - start < CASE_SECONDS:
-        fresh = [w for w in boxes() if w not in done]
-        if fresh:
-            time.sleep(0.3)  # let the box take its keys
-            subprocess.run(["xdotool", "windowfocus", "--sync", fresh[-1]], capture_output=True, timeout=5)
-            subprocess.run(["xdotool", "key", "--delay", "50"] + keys[min(answered, len(keys) - 1)],
-                           capture_output=True, timeout=5)
-            done.add(fresh[-1])
-            answered += 1
-        time.sleep(0.1)
-    for p in procs:
-        if p.poll() is None:
-            p.kill()
-        p.wait()
-    return answered
+    def answer(self, path):
+        return self.script if path.startswith("/print") else self.png if path.startswith("/logo.png") else PAYLOAD
 
 
 class Desk:
@@ -99,7 +59,7 @@ class Desk:
             self.own[name] = digest(os.path.join(self.folder, name))
 
     def start(self, port, cwd=None):
-        link = '"zarn://%s/"' % base64.b64encode(("127.0.0.1:%d/print?job=x" % port).encode()).decode()
+        link = handler_argument("127.0.0.1:%d/print?job=x" % port)
         env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
         env.update(HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"), XDG_RUNTIME_DIR=self.home,
                    XDG_CACHE_HOME=os.path.join(self.home, ".cache"), LC_ALL="C.UTF-8",
@@ -158,7 +118,7 @@ def case_downloads(service, top, zarn):
     ]
     service.script = ("\r\n".join(lines) + "\r\n").encode()
     proc = desk.start(port, cwd=home)  # started from the home folder
-    answer_boxes([proc], [["Return"]])
+    answer_boxes([proc], [["Return"]], CASE_SECONDS)
     log = run_log()
     documents = pdfs(os.path.join(home, "Documents"))
     images = subprocess.run(["pdfimages", "-list", documents[0]], capture_output=True,
@@ -187,7 +147,7 @@ def case_stop_printing(service, top, zarn):
         b"".join(b"MSGBOX|zarn|box %d|\r\n" % i for i in range(1, 6)) + b"ED\r\n"
     proc = desk.start(service.server_address[1])
     # OK on the first two; the third offers "Stop printing" (Alt+S).
-    answered = answer_boxes([proc], [["Return"], ["Return"], ["alt+s"]])
+    answered = answer_boxes([proc], [["Return"], ["Return"], ["alt+s"]], CASE_SECONDS)
     log = run_log()
     return {
         "exit": (proc.returncode, 0),
@@ -209,7 +169,7 @@ def case_same_second(service, top, zarn):
     # Started together, at the start of a second, so that both stamp the same one.
     time.sleep(1.05 - datetime.datetime.now().microsecond / 1e6)
     procs = [d.start(service.server_address[1]) for d in desks]
-    answer_boxes(procs, [["Return"]])
+    answer_boxes(procs, [["Return"]], CASE_SECONDS)
     copies, printed = pdfs(desks[0].pdf), pdfs(os.path.join(home, "Documents"))
     return {
         "exits": ([p.returncode for p in procs], [0, 0]),
@@ -229,7 +189,6 @@ def main():
         logo = os.path.join(top, "logo.png")
         subprocess.run(["convert", "-size", "16x16", "xc:red", logo], check=True)
         service = Service(open(logo, "rb").read())
-        threading.Thread(target=service.serve_forever, daemon=True).start()
         failures = 0
         for name, case in (("downloads", case_downloads), ("stop printing", case_stop_printing),
                            ("two jobs in one second", case_same_second)):

@@ -11,7 +11,6 @@ as usual.
 
 usage: e2e_notices.py <zarn program> <fake_notifications program> <examples folder>
 Exit 77 (skipped) when there is no X display or no dbus-daemon."""
-import base64
 import json
 import os
 import shutil
@@ -21,15 +20,14 @@ import tempfile
 import time
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from service_answers import allow_loopback_service  # noqa: E402
+from e2e import handler_argument, scratch_home  # noqa: E402
 
 SKIP = 77
 RUN_SECONDS = 60
 
 
 def link(port, ticket):
-    request = "127.0.0.1:%d/print?job=status&ticket=%s" % (port, ticket)
-    return '"zarn://%s/"' % base64.b64encode(request.encode()).decode()
+    return handler_argument("127.0.0.1:%d/print?job=status&ticket=%s" % (port, ticket))
 
 
 def main():
@@ -44,14 +42,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="zarn-notices-") as folder:
         program = os.path.join(folder, "zarn")
         shutil.copy(zarn, program)
-        home = os.path.join(folder, "home")
-        runtime = os.path.join(home, "runtime")
-        os.makedirs(runtime, mode=0o700)
-        allow_loopback_service(home)
-        base = {k: v for k, v in os.environ.items() if not k.startswith("DBUS_")}
-        base.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                    XDG_DATA_HOME=os.path.join(home, ".local", "share"), XDG_CACHE_HOME=os.path.join(home, ".cache"),
-                    XDG_RUNTIME_DIR=runtime, CUPS_SERVER=os.path.join(folder, "no-cups.sock"))
+        base = scratch_home(folder, {k: v for k, v in os.environ.items() if not k.startswith("DBUS_")})
         bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=base)
         address = bus.stdout.readline().strip()

@@ -17,10 +17,9 @@ import sys
 import tempfile
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from service_answers import allow_loopback_service  # noqa: E402
+from e2e import scratch_home  # noqa: E402
 
 SKIP = 77
-
 
 
 def main():
@@ -61,14 +60,7 @@ def main():
             # Something else on the clipboard first, so a stale run log cannot pass.
             subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=b"before",
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-            # A home of its own, with its XDG folders inside, and no printers of
-            # the machine: the run leaves nothing outside the scratch folder.
-            home = os.path.join(folder, "home")
-            os.makedirs(os.path.join(home, "runtime"), mode=0o700)
-            allow_loopback_service(home)
-            env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                       XDG_DATA_HOME=os.path.join(home, ".local", "share"), XDG_CACHE_HOME=os.path.join(home, ".cache"),
-                       XDG_RUNTIME_DIR=os.path.join(home, "runtime"), CUPS_SERVER=os.path.join(folder, "no-cups.sock"))
+            env = scratch_home(folder)
             run = subprocess.run([program, argument], timeout=90, cwd=folder, env=env,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
             if run.returncode != 0:

@@ -11,61 +11,26 @@ was trapped.
 
 usage: e2e_service_hosts.py <zarn program>
 Exit 77 (skipped) when there is no X display."""
-import base64
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
-import threading
-import time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from e2e import LoopbackService, answer_boxes, handler_argument  # noqa: E402
 
 SKIP = 77
 CASE_SECONDS = 30
 PICTURE = b"not really a picture\n" * 10
 
 
-class Counting(ThreadingHTTPServer):
-    daemon_threads = True
+class Counting(LoopbackService):
+    content_type = "text/plain; charset=utf-8"
     script = b""
 
-    def __init__(self):
-        super().__init__(("127.0.0.1", 0), Handler)
-        self.count = 0
-
-
-class Handler(BaseHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-    def do_GET(self):
-        self.server.count += 1
-        body = self.server.script or PICTURE
-        self.send_response(200)
-        self.send_header("Content-Type", "text/plain; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
-
-
-def press_ok_while_running(proc):
-    """Presses OK on each message box titled "zarn"; returns how many."""
-    pressed = 0
-    start = time.monotonic()
-    while proc.poll() is None and time.monotonic() - start < CASE_SECONDS:
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^zarn$"],
-                               capture_output=True, text=True).stdout.split()
-        if found:
-            subprocess.run(["xdotool", "windowfocus", "--sync", found[-1]], capture_output=True, timeout=5)
-            subprocess.run(["xdotool", "key", "Return"], capture_output=True, timeout=5)
-            pressed += 1
-            time.sleep(0.5)
-        time.sleep(0.1)
-    if proc.poll() is None:
-        proc.kill()
-    proc.wait()
-    return pressed
+    def answer(self, path):
+        return self.script or PICTURE
 
 
 def main():
@@ -74,8 +39,6 @@ def main():
         print("no X display: skipped")
         return SKIP
     service, other = Counting(), Counting()
-    for server in (service, other):
-        threading.Thread(target=server.serve_forever, daemon=True).start()
     sp, op = service.server_address[1], other.server_address[1]
     refusal = "MESSAGE :Host 127.0.0.1:%d is not among the service hosts of zarn.ini; it was not asked.\r\n"
     denied = "MESSAGE :Print jobs from 127.0.0.1 are refused (%s); it was not asked.\r\n"
@@ -115,14 +78,14 @@ def main():
             target = os.path.join(folder, "picture.png")
             service.script = ("GF|http://127.0.0.1:%d/picture.png|%s\r\nMRG|10|10\r\n" % (op, target)).encode()
             service.count = other.count = 0
-            link = '"zarn://%s/"' % base64.b64encode(("127.0.0.1:%d/print?job=x" % sp).encode()).decode()
+            link = handler_argument("127.0.0.1:%d/print?job=x" % sp)
             env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
             env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), XDG_RUNTIME_DIR=home,
                        XDG_CACHE_HOME=os.path.join(home, ".cache"), LC_ALL="C.UTF-8")
             subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=b"before", check=True)
             proc = subprocess.Popen([program, link], env=env, cwd=folder, stdin=subprocess.DEVNULL,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            pressed = press_ok_while_running(proc)
+            pressed = answer_boxes([proc], [["Return"]], CASE_SECONDS)
             log = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
                                  timeout=20).stdout.decode("utf-8", "replace")
             got = {

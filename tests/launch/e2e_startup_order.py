@@ -7,7 +7,6 @@ asks CUPS not at all.
 
 usage: e2e_startup_order.py <zarn program>
 Exit 77 (skipped) when there is no X display."""
-import base64
 import os
 import shutil
 import socket
@@ -18,7 +17,7 @@ import threading
 import time
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from service_answers import allow_loopback_service  # noqa: E402
+from e2e import handler_argument, scratch_home  # noqa: E402
 
 SKIP = 77
 
@@ -57,14 +56,10 @@ def main():
             sock.listen(8)
             threading.Thread(target=listen, args=(sock, log, reply), daemon=True).start()
 
-        home = os.path.join(folder, "home")
-        os.makedirs(os.path.join(home, "runtime"), mode=0o700)
-        allow_loopback_service(home)
-        env = {k: v for k, v in os.environ.items() if k not in ("DBUS_SESSION_BUS_ADDRESS", "QT_QPA_PLATFORM")}
-        env.update(HOME=home, XDG_RUNTIME_DIR=os.path.join(home, "runtime"), PATH=bin_dir + os.pathsep + env["PATH"],
-                   XDG_CONFIG_HOME=os.path.join(home, ".config"), XDG_DATA_HOME=os.path.join(home, ".local", "share"),
-                   CUPS_SERVER=os.path.join(folder, "cups.sock"))
-        link = '"zarn://%s/"' % base64.b64encode(b"127.0.0.1:%d/print?job=nothing" % service.getsockname()[1]).decode()
+        env = scratch_home(folder, {k: v for k, v in os.environ.items()
+                                    if k not in ("DBUS_SESSION_BUS_ADDRESS", "QT_QPA_PLATFORM")})
+        env.update(PATH=bin_dir + os.pathsep + env["PATH"], CUPS_SERVER=os.path.join(folder, "cups.sock"))
+        link = handler_argument("127.0.0.1:%d/print?job=nothing" % service.getsockname()[1])
         run = subprocess.run([program, link], env=env, cwd=folder, timeout=60, capture_output=True, text=True)
         time.sleep(0.2)
         service.close()
