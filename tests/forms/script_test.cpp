@@ -6,7 +6,7 @@
 #include "engine/parse_print.h"
 #include "forms/form_store.h"
 #include "forms/paper_size.h"
-#include "platform/file_form_spooler.h"
+#include "linux/file_form_spooler.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/form_fakes.h"
 #include "tests/support/qstring_printer.h"
