@@ -47,9 +47,6 @@ int16_t AddNewForm(FormSpooler& spooler, const QString& printerName, const FormS
 int16_t SetDefaultForm(FormSpooler& spooler, PrintSurface& surface, const QString& printerName,
                        const QString& formName, int32_t ownerWindow);
 
-// What one printer keeps of user forms at most.
-inline constexpr int kMaxUserForms = 256;
-
 // Makes room for one more user form on a printer that holds kMaxUserForms:
 // deletes the user form used least recently and returns its name; empty when
 // there was room (or the printer cannot be opened). Every paper size command
