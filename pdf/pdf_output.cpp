@@ -200,17 +200,25 @@ void PdfDocumentName(Engine& e, const QString& fileName, const QString& subFolde
   if (!e.pdfRun.writer) return;
   Trap trap(e.pdfRun.show ? Proc::PDFONLY : Proc::PDFPrinterOn);
   QString outputFile = OutputFile(e, trap, fileName, subFolder);
-  // A name this run has given a document already (an unnamed one takes the
-  // run's name, which is often the last PDFNAME) is not written over.
+  // The document this run made last already has this file: the line stands
+  // in it (a PDFNAME in every record of one document of labels), so nothing
+  // changes. A name an earlier document of the run has (an unnamed one takes
+  // the run's name, often the last PDFNAME) is not written over.
+  bool same = false;
   trap.Step([&] {
     const QString path = QFileInfo(NativePath(outputFile)).absoluteFilePath();
-    for (const PrintedDocument& d : e.surface.Documents()) {
-      if (d.file != path || e.pdfRun.before.contains(d.file)) continue;
-      outputFile = e.files.CreateFreeName(outputFile);
-      if (outputFile.isEmpty()) Raise(RuntimeError::PathFileAccess);
+    QStringList made;
+    for (const PrintedDocument& d : e.surface.Documents())
+      if (!d.file.isEmpty() && !e.pdfRun.before.contains(d.file)) made << d.file;
+    if (made.isEmpty() || !made.contains(path)) return;
+    if (made.last() == path) {
+      same = true;
       return;
     }
+    outputFile = e.files.CreateFreeName(outputFile);
+    if (outputFile.isEmpty()) Raise(RuntimeError::PathFileAccess);
   });
+  if (same) return;
   // Only the run's first document is shown (500 letters open no 500 viewers).
   const bool show = e.pdfRun.show && e.surface.Documents().size() == e.pdfRun.before.size();
   std::unique_ptr<PDFSettings> settings;
