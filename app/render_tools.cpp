@@ -17,6 +17,8 @@
 #include "errortrap/error.h"
 #include "errortrap/trap.h"
 #include "platform/print_surface.h"
+#include "qt/real_file_system.h"
+#include "qt/system_clock.h"
 
 namespace zarn {
 

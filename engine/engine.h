@@ -4,6 +4,7 @@
 // main() builds one Engine and hands it to the job flow; tests build one on
 // fakes. The engine procedures take it as their first argument.
 #include <QString>
+#include <QList>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
@@ -75,13 +76,20 @@ struct Engine {
   // pdf: PDFONLY (file name, sub-folder) and PDFPrinterOff.
   std::function<void(const QString&, const QString&)> PDFONLY;
   std::function<void()> PDFPrinterOff;
-  // pdf: a PDFNAME line run while the writer is on names its document.
+  // pdf: a PDFNAME line run while the writer is on names its document, and
+  // is told when a document may have ended (SD, SSD, ED).
   std::function<void(const QString&, const QString&)> PdfDocumentName;
+  std::function<void()> DocumentEnded;
   // The PDF run going on, from switching the writer on until it is off.
   struct PdfRun {
     PdfWriterControl* writer = nullptr;  // none: no PDF run
     bool show = false;                   // its first document is shown
     QStringList before;                  // documents made before it began
+    qsizetype endedAt = 0;               // documents listed when one last ended
+    qsizetype moveAt = -1;               // the open document (in Documents()) ...
+    QString moveTo;                      // ... and the name its file takes at its end
+    QList<qsizetype> movedAt;            // documents whose files were moved ...
+    QStringList movedTo;                 // ... to these names
   } pdfRun;
   // qr: the QRC command (text, place) -> DrawImage's result. place reads the
   // line's number fields; it may raise, and is called once the file is saved.

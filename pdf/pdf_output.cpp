@@ -1,6 +1,7 @@
 #include "pdf/pdf_output.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <array>
@@ -153,6 +154,20 @@ QString WriteSettings(Trap& trap, PdfWriterControl& writer, const QString& outpu
   return writerName;
 }
 
+// The files of this run's documents, in order, under the names they have now.
+QStringList RunFiles(const Engine& e, QList<qsizetype>* at = nullptr) {
+  QStringList files;
+  const QList<PrintedDocument> documents = e.surface.Documents();
+  for (qsizetype i = 0; i < documents.size(); ++i) {
+    const QString& file = documents.at(i).file;
+    if (file.isEmpty() || e.pdfRun.before.contains(file)) continue;
+    const qsizetype moved = e.pdfRun.movedAt.indexOf(i);
+    files << (moved < 0 ? file : e.pdfRun.movedTo.at(moved));
+    if (at) *at << i;
+  }
+  return files;
+}
+
 // PDFPrinterOn and PDFONLY, statement by statement under the caller's trap.
 // Every document of the run lands beside the first: one named by a PDFNAME
 // of its own, the others under the run's name with "-2", "-3" ...
@@ -174,6 +189,10 @@ void SwitchToWriter(Engine& e, Trap& trap, PdfWriterControl& writer, const QStri
     e.pdfRun.show = showPdf;
     e.pdfRun.before.clear();
     for (const PrintedDocument& d : e.surface.Documents()) e.pdfRun.before << d.file;
+    e.pdfRun.endedAt = e.surface.Documents().size();
+    e.pdfRun.moveAt = -1;
+    e.pdfRun.movedAt.clear();
+    e.pdfRun.movedTo.clear();
   }
   trap.Step([&] { index = PrinterIndex(e, writerName); });
   trap.Step([&] {
@@ -200,38 +219,57 @@ void PdfDocumentName(Engine& e, const QString& fileName, const QString& subFolde
   if (!e.pdfRun.writer) return;
   Trap trap(e.pdfRun.show ? Proc::PDFONLY : Proc::PDFPrinterOn);
   QString outputFile = OutputFile(e, trap, fileName, subFolder);
-  // The document this run made last already has this file: the line stands
-  // in it (a PDFNAME in every record of one document of labels), so nothing
-  // changes. A name an earlier document of the run has (an unnamed one takes
-  // the run's name, often the last PDFNAME) is not written over.
-  bool same = false;
-  trap.Step([&] {
-    const QString path = QFileInfo(NativePath(outputFile)).absoluteFilePath();
-    QStringList made;
-    for (const PrintedDocument& d : e.surface.Documents())
-      if (!d.file.isEmpty() && !e.pdfRun.before.contains(d.file)) made << d.file;
-    if (made.isEmpty() || !made.contains(path)) return;
-    if (made.last() == path) {
-      same = true;
-      return;
-    }
-    outputFile = e.files.CreateFreeName(outputFile);
-    if (outputFile.isEmpty()) Raise(RuntimeError::PathFileAccess);
-  });
-  if (same) return;
+  const QString path = QFileInfo(NativePath(outputFile)).absoluteFilePath();
+  QList<qsizetype> at;
+  const QStringList made = RunFiles(e, &at);
+  // The document the line stands in has begun (SD opens its page): its file
+  // takes this name when the document ends.
+  if (!made.isEmpty() && e.surface.Documents().size() > e.pdfRun.endedAt) {
+    e.pdfRun.moveAt = made.last() == path ? -1 : at.last();
+    e.pdfRun.moveTo = path;
+    return;
+  }
+  // A file an earlier document of this run has (an unnamed one takes the
+  // run's name, often the last PDFNAME) is not written over.
+  if (made.contains(path)) {
+    trap.Step([&] {
+      outputFile = e.files.CreateFreeName(outputFile);
+      if (outputFile.isEmpty()) Raise(RuntimeError::PathFileAccess);
+    });
+  }
   // Only the run's first document is shown (500 letters open no 500 viewers).
   const bool show = e.pdfRun.show && e.surface.Documents().size() == e.pdfRun.before.size();
   std::unique_ptr<PDFSettings> settings;
   WriteSettings(trap, *e.pdfRun.writer, outputFile, show, settings);
 }
 
+void PdfDocumentEnded(Engine& e) {
+  Engine::PdfRun& run = e.pdfRun;
+  if (!run.writer) return;
+  run.endedAt = e.surface.Documents().size();
+  const qsizetype at = std::exchange(run.moveAt, -1);
+  QString to = std::exchange(run.moveTo, QString());
+  const QList<PrintedDocument> documents = e.surface.Documents();
+  if (at < 0 || at >= documents.size()) return;
+  const QString from = documents.at(at).file;
+  if (!QFileInfo::exists(from)) return;
+  if (RunFiles(e).contains(to)) {
+    // Beside the file this run wrote, under the next free number.
+    to = e.files.CreateFreeName(to);
+    if (to.isEmpty()) Raise(RuntimeError::PathFileAccess);
+  }
+  // As the writer does with "ConfirmOverwrite" "no": a file there is replaced.
+  QFile::remove(to);
+  if (!QFile::rename(from, to)) Raise(RuntimeError::PathFileAccess);
+  run.movedAt << at;
+  run.movedTo << to;
+}
+
 void PDFPrinterOff(Engine& e) {
   Trap trap(Proc::PDFPrinterOff);
   if (PdfWriterControl* writer = std::exchange(e.pdfRun.writer, nullptr)) {
     trap.Step([&] {
-      for (const PrintedDocument& d : e.surface.Documents())
-        if (!d.file.isEmpty() && !e.pdfRun.before.contains(d.file))
-          e.log.Message(QStringLiteral("PDF file '") + d.file + u'\'');
+      for (const QString& file : RunFiles(e)) e.log.Message(QStringLiteral("PDF file '") + file + u'\'');
     });
     // The standing settings of the run end with it.
     trap.Step([&] {

@@ -52,6 +52,7 @@ class PdfFileTest : public ::testing::Test {
     engine.PDFONLY = [this](const QString& name, const QString& sub) { PDFONLY(engine, writer, name, sub); };
     engine.PDFPrinterOff = [this] { PDFPrinterOff(engine); };
     engine.PdfDocumentName = [this](const QString& name, const QString& sub) { PdfDocumentName(engine, name, sub); };
+    engine.DocumentEnded = [this] { PdfDocumentEnded(engine); };
   }
 
   QString Out(const QString& relative) const { return base.path() + "/out/" + relative; }
@@ -111,7 +112,9 @@ TEST_F(PdfFileTest, TemplateWithEndDocGivesOneDocumentPerRecord) {
 
 TEST_F(PdfFileTest, EachDocumentOfAPdfRunIsTheFileItsPdfNameNames) {
   const QString doc = "SD|P|A4|1\r\nPT|1000|1000|%1|5000|0|L|0\r\nED\r\n";
-  const QString script = "PDFONLY\r\nPDFNAME|2024|a|\r\n" + doc.arg("One") + "PDFNAME|2024|b|\r\n" + doc.arg("Two") +
+  // A PDFNAME before its document's SD, or after it (SD has begun the document).
+  const QString script = "PDFONLY\r\nPDFNAME|2024|a|\r\n" + doc.arg("One") +
+                         "SD|P|A4|1\r\nPDFNAME|2024|b|\r\nPT|1000|1000|Two|5000|0|L|0\r\nED\r\n" +
                          "PDFNAME|2024|c|\r\n" + doc.arg("Three");
   const QString runLog = RunJob("1\r\n" + engine.state.PdfFolder + "\r\n", script);
   EXPECT_EQ(PdfFiles(base.path()),
