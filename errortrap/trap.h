@@ -19,6 +19,7 @@
 // named by its own source line. The interpreter names its steps by the
 // script's line numbers instead (StepAtLine).
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <csetjmp>
 #include <exception>
@@ -44,6 +45,9 @@ struct TrapHost {
   QString errorLogPath;           // program folder + "/error_handler.txt"
   std::function<void()> abort;    // ends the process; must not return (else: exit kAbortExitStatus)
   int ignored = 0;                // errors the user chose to ignore so far
+  // The faults ignored so far, each once however often it came back (the
+  // PDF copy runs the script's faulty lines again): location, line, number.
+  QSet<QString> ignoredFaults;
 };
 
 // The process's exit status after the user chose Abort in the trap's box: the
@@ -64,6 +68,9 @@ struct TrapReport {
 // The error log line without its CR LF, and the four-line user message.
 QString ErrorLogLine(const TrapReport& report, const QDateTime& now);
 QString ErrorMessage(const TrapReport& report);
+// The plain sentence above the message: what failed, in the user's words
+// (the procedure's own when it gave one, else its module's).
+QString PlainSentence(Proc procedure, const QString& own = QString());
 
 // A machine exception caught while a step ran; filled by the signal handler.
 struct GuardFrame {
@@ -102,6 +109,9 @@ class Trap {
   }
 
   Proc procedure() const { return procedure_; }
+  // What the box says failed, for the steps from here on ("The print service
+  // at HOST did not answer."); empty: the module's own sentence.
+  void Explain(QString sentence) { plain_ = std::move(sentence); }
 
  private:
   enum class Outcome { Retry, Ignore };
@@ -147,6 +157,7 @@ class Trap {
 
   Proc procedure_;
   SourcePlace where_;
+  QString plain_;
 };
 
 }  // namespace zarn

@@ -108,6 +108,7 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
   });
   // Defeats caches between the client and the service.
   trap.Step([&] { address += QStringLiteral("&random=") + SingleText(NextRandom()); });
+  trap.Explain(QStringLiteral("The print service at ") + UrlHost(address) + QStringLiteral(" did not answer."));
   trap.Step([&] {
     timeouts.resolve = 0;
     timeouts.connect = 120000;

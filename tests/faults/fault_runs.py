@@ -89,7 +89,7 @@ def write(path, data):
 
 
 def fresh_box(done, tries=100):
-    """A visible box titled "zarn" (the main window is "zarn://") not in done."""
+    """A visible box titled "zarn" (not the main window) not in done."""
     for _ in range(tries):
         fresh = [w for w in zarn_boxes() if w not in done]
         if fresh:

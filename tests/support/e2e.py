@@ -61,11 +61,27 @@ class _Reply(BaseHTTPRequestHandler):
         self.wfile.write(body)
 
 
-def zarn_boxes():
-    """The visible windows titled "zarn": the program's boxes (its main
-    window is titled "zarn://")."""
+def window_role(window):
+    """The window's WM_WINDOW_ROLE, empty when it has none."""
+    out = subprocess.run(["xprop", "-id", window, "WM_WINDOW_ROLE"], capture_output=True, text=True).stdout
+    return out.split("=", 1)[1].strip().strip('"') if "=" in out else ""
+
+
+def zarn_windows():
+    """The visible windows titled "zarn": the main window and the boxes."""
     return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^zarn$"],
                           capture_output=True, text=True).stdout.split()
+
+
+def zarn_boxes():
+    """The program's visible boxes: titled "zarn", without the main window's
+    role "frmMAIN"."""
+    return [w for w in zarn_windows() if window_role(w) != "frmMAIN"]
+
+
+def zarn_main_window():
+    """The program's main window, None while it is not shown."""
+    return next((w for w in zarn_windows() if window_role(w) == "frmMAIN"), None)
 
 
 def answer_box(window, keys):
