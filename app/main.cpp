@@ -60,7 +60,8 @@ void PrintUsage() {
                "  --version  the version\n"
                "Exit status: 0 when the job ran to its end (also after errors answered\n"
                "Ignore), "
-            << zarn::kAbortExitStatus << " when an error was answered Abort, " << kNoDisplayExitStatus
+            << zarn::kAbortExitStatus << " when an error was answered Abort or the request was\n"
+               "cancelled, " << kNoDisplayExitStatus
             << " without a display.\n"
                "See zarn(1).\n";
 }

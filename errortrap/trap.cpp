@@ -80,7 +80,7 @@ Trap::Outcome Trap::Handle(const ZarnError& error, int line) {
     if (host->files) host->files->Append(host->errorLogPath, (ErrorLogLine(report, now) + "\r\n").toUtf8());
     try {
       choice = host->dialogs->AbortRetryIgnore(QStringLiteral("zarn"), ErrorMessage(report),
-                                               PlainSentence(procedure_, plain_));
+                                               PlainSentence(procedure_, explain_ ? explain_() : QString()));
       break;
     } catch (const ZarnError& interrupted) {
       // Ctrl+C while the box was open: that is this step's error now, and

@@ -92,6 +92,11 @@ class Trap {
  public:
   explicit Trap(Proc procedure, const char* file = __builtin_FILE(), unsigned line = __builtin_LINE())
       : procedure_(procedure), where_{file, line} {}
+  // explain: what the box says failed ("The print service at HOST did not
+  // answer."), asked when a step fails; the module's own sentence when empty.
+  Trap(Proc procedure, std::function<QString()> explain, const char* file = __builtin_FILE(),
+       unsigned line = __builtin_LINE())
+      : procedure_(procedure), where_{file, line}, explain_(std::move(explain)) {}
   Trap(const Trap&) = delete;
   Trap& operator=(const Trap&) = delete;
 
@@ -109,9 +114,6 @@ class Trap {
   }
 
   Proc procedure() const { return procedure_; }
-  // What the box says failed, for the steps from here on ("The print service
-  // at HOST did not answer."); empty: the module's own sentence.
-  void Explain(QString sentence) { plain_ = std::move(sentence); }
 
  private:
   enum class Outcome { Retry, Ignore };
@@ -157,7 +159,7 @@ class Trap {
 
   Proc procedure_;
   SourcePlace where_;
-  QString plain_;
+  std::function<QString()> explain_;
 };
 
 }  // namespace zarn

@@ -213,7 +213,7 @@ Notice JobNotice(const JobOutcome& o, const QString& home) {
   } else if (!o.unreachableHost.isEmpty()) {
     warnings << QStringLiteral("The print service at ") + o.unreachableHost +
                     QStringLiteral(" did not answer: nothing was printed (see ") + log + QStringLiteral(").");
-  } else {
+  } else if (!o.aborted) {  // an Abort may come before any reply
     switch (o.reply) {
       case JobOutcome::Reply::ServiceError:
         warnings << QStringLiteral("The service reported an error: nothing was printed.");

@@ -55,6 +55,11 @@ QString WithScheme(const QString& address) {
   return address.contains(QStringLiteral("http"), Qt::CaseSensitive) ? address : QStringLiteral("http://") + address;
 }
 
+// The error box's plain sentence for the service request.
+QString ServiceSilence(const QString& address) {
+  return QStringLiteral("The print service at ") + UrlHost(address) + QStringLiteral(" did not answer.");
+}
+
 }  // namespace
 
 float NextRandom() {
@@ -96,7 +101,7 @@ QString SingleText(float value) {
 }
 
 QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
-  Trap trap(Proc::GetURL);
+  Trap trap(Proc::GetURL, [&address] { return ServiceSilence(address); });
   QString text;
   HttpTimeouts timeouts;
   HttpReply reply;
@@ -108,7 +113,6 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
   });
   // Defeats caches between the client and the service.
   trap.Step([&] { address += QStringLiteral("&random=") + SingleText(NextRandom()); });
-  trap.Explain(QStringLiteral("The print service at ") + UrlHost(address) + QStringLiteral(" did not answer."));
   trap.Step([&] {
     timeouts.resolve = 0;
     timeouts.connect = 120000;

@@ -55,7 +55,7 @@ def x(*command, **kw):
 # --- the desktop --------------------------------------------------------------
 
 def role(window):
-    out = subprocess.run(["xprop", "-id", window, "WM_WINDOW_ROLE"], capture_output=True, text=True).stdout
+    out = x("xprop", "-id", window, "WM_WINDOW_ROLE").decode()
     return out.split("=", 1)[1].strip().strip('"') if "=" in out else ""
 
 
@@ -85,11 +85,10 @@ def press(*keys):
         time.sleep(0.15)
 
 
-# The trap's box: Abort is the default button; Shift+Tab walks left to
-# Ignore, then Retry; space presses the button that has the focus.
-ABORT = ("Return",)
-IGNORE = ("shift+Tab", "space")
-RETRY = ("shift+Tab", "shift+Tab", "space")
+# The trap's box: its access keys (Retry is the default button).
+ABORT = ("alt+a",)
+IGNORE = ("alt+i",)
+RETRY = ("alt+r",)
 
 
 def geometry(window):

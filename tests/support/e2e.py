@@ -108,3 +108,20 @@ def answer_boxes(procs, keys, seconds):
             p.kill()
         p.wait()
     return answered
+
+
+def session_bus(env):
+    """A private session bus (dbus-daemon): its process, and env with its address."""
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=env)
+    return bus, dict(env, DBUS_SESSION_BUS_ADDRESS=bus.stdout.readline().strip())
+
+
+def finish(failures, **seen):
+    """Prints the failures and what was seen; the exit status of the test."""
+    for f in failures:
+        print("FAILED:", f)
+    for name, value in seen.items():
+        print("%s:" % name, value)
+    print("%d checks failed" % len(failures))
+    return 1 if failures else 0
