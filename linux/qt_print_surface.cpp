@@ -1,4 +1,4 @@
-#include "platform/qt_print_surface.h"
+#include "linux/qt_print_surface.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,10 +31,11 @@
 #include "errortrap/error.h"
 #include "errortrap/exception_guard.h"
 #include "platform/file_system.h"
-#include "platform/paint_queue.h"
-#include "platform/pdf_writer_printer.h"
-#include "platform/qt_picture.h"
-#include "platform/segment_run.h"
+#include "linux/paint_queue.h"
+#include "linux/pdf_writer_printer.h"
+#include "linux/qt_picture.h"
+#include "linux/segment_run.h"
+#include "qt/real_file_system.h"
 
 namespace zarn {
 
