@@ -55,15 +55,19 @@ def x(*command, **kw):
 # --- the desktop --------------------------------------------------------------
 
 def role(window):
-    out = x("xprop", "-id", window, "WM_WINDOW_ROLE").decode()
-    return out.split("=", 1)[1].strip().strip('"') if "=" in out else ""
+    """WM_WINDOW_ROLE, empty when there is none; None once the window is gone."""
+    done = subprocess.run(["xprop", "-id", window, "WM_WINDOW_ROLE"], env=dict(os.environ, DISPLAY=DISPLAY),
+                          capture_output=True, text=True, timeout=30)
+    if done.returncode != 0:
+        return None
+    return done.stdout.split("=", 1)[1].strip().strip('"') if "=" in done.stdout else ""
 
 
 def windows(title, main=False):
     """Visible windows whose title is exactly this text: the boxes, or with
     main the program's window (its role is "frmMAIN"; both are titled "zarn")."""
     out = x("xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)).decode()
-    return [w for w in out.split() if w and (role(w) == "frmMAIN") == main]
+    return [w for w in out.split() if w and role(w) == ("frmMAIN" if main else "")]
 
 
 def wait_window(title, process, seconds=30):
@@ -540,6 +544,9 @@ class Screen(Acceptance):
             shot = os.path.join(run.root, "screen.png")
             x("import", "-window", "root", shot)
             self.assertTrue(os.path.getsize(shot) > 0)
+            # The box sits over the window it belongs to; moved aside, the window shows.
+            x("xdotool", "windowmove", box, "0", "0")
+            time.sleep(0.5)
             seen = screen_text(run.root, "window", size)
             if seen is not None:
                 self.assertIn("ZARN v" + VERSION, seen)

@@ -62,9 +62,12 @@ class _Reply(BaseHTTPRequestHandler):
 
 
 def window_role(window):
-    """The window's WM_WINDOW_ROLE, empty when it has none."""
-    out = subprocess.run(["xprop", "-id", window, "WM_WINDOW_ROLE"], capture_output=True, text=True).stdout
-    return out.split("=", 1)[1].strip().strip('"') if "=" in out else ""
+    """The window's WM_WINDOW_ROLE, empty when it has none; None when the
+    window is gone (it may close between the search and this look)."""
+    done = subprocess.run(["xprop", "-id", window, "WM_WINDOW_ROLE"], capture_output=True, text=True)
+    if done.returncode != 0:
+        return None
+    return done.stdout.split("=", 1)[1].strip().strip('"') if "=" in done.stdout else ""
 
 
 def zarn_windows():
@@ -76,7 +79,7 @@ def zarn_windows():
 def zarn_boxes():
     """The program's visible boxes: titled "zarn", without the main window's
     role "frmMAIN"."""
-    return [w for w in zarn_windows() if window_role(w) != "frmMAIN"]
+    return [w for w in zarn_windows() if window_role(w) == ""]
 
 
 def zarn_main_window():
