@@ -1,6 +1,7 @@
 // zarn: started with a "zarn://" link, runs one print job and ends.
 #include <QApplication>
 #include <QByteArray>
+#include <QDateTime>
 #include <QDir>
 #include <QString>
 #include <QStringList>
@@ -43,6 +44,8 @@ namespace {
 
 // Exit statuses besides 0 (the job ran to its end) and kAbortExitStatus.
 constexpr int kNoDisplayExitStatus = 1;
+// How long the print system may take to answer whether it runs at all.
+constexpr int kPrintSystemMs = 500;
 
 // Needs a QCoreApplication, for the program folder.
 void PrintUsage() {
@@ -58,7 +61,8 @@ void PrintUsage() {
                "  --version  the version\n"
                "Exit status: 0 when the job ran to its end (also after errors answered\n"
                "Ignore), "
-            << zarn::kAbortExitStatus << " when an error was answered Abort, " << kNoDisplayExitStatus
+            << zarn::kAbortExitStatus << " when an error was answered Abort or the request was\n"
+               "cancelled, " << kNoDisplayExitStatus
             << " without a display.\n"
                "See zarn(1).\n";
 }
@@ -104,7 +108,12 @@ int main(int argc, char** argv) {
   host.clock = &clock;
   host.files = &files;
   host.errorLogPath = programFolder + QStringLiteral("/error_handler.txt");
-  host.abort = [] { std::_Exit(kAbortExitStatus); };
+  // After an Abort the desktop (and the script's STATUS address) still hear of it.
+  Job* running = nullptr;
+  host.abort = [&running] {
+    if (running) AfterAbort(*running);
+    std::_Exit(kAbortExitStatus);
+  };
   InstallTrapHost(&host);
   vbwInitializeProtector();
 
@@ -113,6 +122,7 @@ int main(int argc, char** argv) {
   CurlHttpClient http;
   QtMainWindow window;  // the first widgets: Qt's accessibility bridge looks for the session bus
   noBusAutolaunch.reset();
+  dialogs.SetOwner(&window.Widget());
   QtClipboard clipboard;
   WiringOptions options;
   options.programFolder = programFolder;
@@ -129,21 +139,29 @@ int main(int argc, char** argv) {
   calls.StopPrinting = [&](Engine&) { wiring.surface.DiscardAll(); };
   Job job{engine, http, clipboard, dialogs, files, clock, window, programFolder, commandLine, calls};
   job.serviceHosts = &wiring.hosts.allowed;
+  HostRefusal refusal;
+  wiring.hosts.lastRefusal = &refusal;
+  job.serviceRefusal = &refusal;
   // The job's end is told to the desktop and to the script's STATUS address.
   DBusNotifier notifier;
   job.notifier = &notifier;
   job.calls.SendStatus = [&](HttpClient& h, const QString& address, const QString& query, const QString& service,
                              long deadlineMs) { SendJobStatus(h, address, query, wiring.hosts, service, deadlineMs); };
-  // The job is found in the queue by the title its last document got there.
+  // The job is found in the queue by the title its last document got there,
+  // among the jobs made since this run started.
+  const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
   job.calls.SpoolerJob = [&](const QString& printer, int timeoutMs) {
     QString title;
     for (const PrintedDocument& d : wiring.surface.Documents())
       if (d.printer == printer) title = d.title;
-    return title.isEmpty() ? 0 : NewestCupsJob(printer, title, timeoutMs);
+    return title.isEmpty() ? SpoolerReport() : FollowCupsJob(printer, title, started, timeoutMs);
   };
-  Form_Load(job);
+  job.calls.PrintSystemRunning = [] { return CupsRunning(kPrintSystemMs); };
+  running = &job;
+  const int status = Form_Load(job);
+  running = nullptr;
 
   // Returning ends the process; QApplication's end hands the clipboard to a
   // clipboard manager where one runs.
-  return 0;
+  return status;
 }

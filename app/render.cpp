@@ -78,7 +78,7 @@ class PrintingDialogs final : public Dialogs {
   void Message(const QString& title, const QString& text) override {
     std::cout << "MSGBOX " << title.toStdString() << ": " << QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" / ")).toStdString() << "\n";
   }
-  TrapChoice AbortRetryIgnore(const QString&, const QString& text) override {
+  TrapChoice AbortRetryIgnore(const QString&, const QString& text, const QString&) override {
     std::cerr << "error: " << text.toStdString() << "\n";
     ++errors;
     return TrapChoice::Ignore;

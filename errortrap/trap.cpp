@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "errortrap/exception_guard.h"
 #include "platform/clock.h"
@@ -94,6 +95,29 @@ QString ErrorMessage(const TrapReport& r) {
          QStringLiteral("\r\nLine ") + QString::number(r.line);
 }
 
+namespace {
+// What failed, for the person at the desk, by the start of the location; the
+// first match counts.
+constexpr std::pair<const char*, const char*> kPlainSentences[] = {
+    {"zarn.mWEB.GetURL", "The print service did not answer."},
+    {"zarn.mWEB.DownloadFile", "A file the print job needs could not be downloaded."},
+    {"zarn.mBASE64.", "The print link could not be read."},
+    {"zarn.mPAPERSIZE.", "The paper form could not be set on the printer."},
+    {"zarn.mPRINTSCRIPT.PDF", "The PDF file could not be made."},
+    {"zarn.mPRINTSCRIPT.", "A line of the print job could not be printed."},
+    {"zarn.vbwProtector.", "zarn could not set up its error guard."},
+    {"zarn.", "The print job could not go on."},
+};
+}  // namespace
+
+QString PlainSentence(Proc procedure, const QString& own) {
+  if (!own.isEmpty()) return own;
+  const char* location = LocationOf(procedure);
+  for (const auto& [prefix, sentence] : kPlainSentences)
+    if (std::strncmp(location, prefix, std::strlen(prefix)) == 0) return QString::fromLatin1(sentence);
+  return {};
+}
+
 ZarnError Trap::MachineError(unsigned int code) { return MachineException(code); }
 
 int Trap::LineOf(const SourcePlace& step) const {
@@ -111,7 +135,8 @@ Trap::Outcome Trap::Handle(const ZarnError& error, int line) {
     const QDateTime now = host->clock ? host->clock->Now() : QDateTime::currentDateTime();
     if (host->files) host->files->Append(host->errorLogPath, (ErrorLogLine(report, now) + "\r\n").toUtf8());
     try {
-      choice = host->dialogs->AbortRetryIgnore(QStringLiteral("zarn"), ErrorMessage(report));
+      choice = host->dialogs->AbortRetryIgnore(QStringLiteral("zarn"), ErrorMessage(report),
+                                               PlainSentence(procedure_, explain_ ? explain_() : QString()));
       break;
     } catch (const ZarnError& interrupted) {
       // Ctrl+C while the box was open: that is this step's error now, and
@@ -127,6 +152,8 @@ Trap::Outcome Trap::Handle(const ZarnError& error, int line) {
       return Outcome::Retry;
     case zarn::TrapChoice::Ignore:
       ++host->ignored;
+      host->ignoredFaults.insert(QString::fromLatin1(LocationOf(procedure_)) + u' ' + QString::number(line) + u' ' +
+                                 QString::number(error.number()));
       break;
   }
   return Outcome::Ignore;

@@ -20,6 +20,7 @@
 // script's line numbers instead (StepAtLine).
 #include <QDateTime>
 #include <QLocale>
+#include <QSet>
 #include <QString>
 #include <csetjmp>
 #include <exception>
@@ -45,6 +46,9 @@ struct TrapHost {
   QString errorLogPath;           // program folder + "/error_handler.txt"
   std::function<void()> abort;    // ends the process; must not return (else: exit kAbortExitStatus)
   int ignored = 0;                // errors the user chose to ignore so far
+  // The faults ignored so far, each once however often it came back (the
+  // PDF copy runs the script's faulty lines again): location, line, number.
+  QSet<QString> ignoredFaults;
 };
 
 // The process's exit status after the user chose Abort in the trap's box: the
@@ -65,6 +69,9 @@ struct TrapReport {
 // The error log line without its CR LF, and the four-line user message.
 QString ErrorLogLine(const TrapReport& report, const QDateTime& now, const QLocale& locale = QLocale::system());
 QString ErrorMessage(const TrapReport& report);
+// The plain sentence above the message: what failed, in the user's words
+// (the procedure's own when it gave one, else its module's).
+QString PlainSentence(Proc procedure, const QString& own = QString());
 
 // A date and time as the desktop writes them in general: its short date with
 // a four-digit year, then its long time without the time zone
@@ -92,6 +99,11 @@ class Trap {
  public:
   explicit Trap(Proc procedure, const char* file = __builtin_FILE(), unsigned line = __builtin_LINE())
       : procedure_(procedure), where_{file, line} {}
+  // explain: what the box says failed ("The print service at HOST did not
+  // answer."), asked when a step fails; the module's own sentence when empty.
+  Trap(Proc procedure, std::function<QString()> explain, const char* file = __builtin_FILE(),
+       unsigned line = __builtin_LINE())
+      : procedure_(procedure), where_{file, line}, explain_(std::move(explain)) {}
   Trap(const Trap&) = delete;
   Trap& operator=(const Trap&) = delete;
 
@@ -154,6 +166,7 @@ class Trap {
 
   Proc procedure_;
   SourcePlace where_;
+  std::function<QString()> explain_;
 };
 
 }  // namespace zarn

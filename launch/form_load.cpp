@@ -25,7 +25,8 @@ namespace zarn {
 
 namespace {
 constexpr qsizetype kExcerpt = 800;
-constexpr int kSpoolerMs = 1000;
+// Following the job in the spooler leaves the STATUS report 2 of its 5 seconds.
+constexpr int kSpoolerMs = 3000;
 const QString kTitle = QStringLiteral("zarn");
 }  // namespace
 
@@ -75,7 +76,13 @@ QString ResponseExcerpt(const QString& response) {
 
 QString SettingsPath(const QString& programFolder) { return programFolder + QStringLiteral("/zarn.ini"); }
 
-void Form_Load(Job& job) {
+namespace {
+int IgnoredSoFar() { return CurrentTrapHost() ? CurrentTrapHost()->ignored : 0; }
+int FaultsSoFar() { return CurrentTrapHost() ? static_cast<int>(CurrentTrapHost()->ignoredFaults.size()) : 0; }
+QString ErrorLogPath() { return CurrentTrapHost() ? CurrentTrapHost()->errorLogPath : QString(); }
+}  // namespace
+
+int Form_Load(Job& job) {
   Trap trap(Proc::Form_Load);
   Engine& e = job.engine;
   PrintState& state = e.state;
@@ -128,19 +135,41 @@ void Form_Load(Job& job) {
   trap.Step([&] { request = DecodeURI(decoded); });
   trap.Step([&] { log.AppendLine(QStringLiteral("URL decoded :") + request); });
 
-  // 9, 10: the print script. The request's cache-buster differs from run to run.
+  // 9, 10: the print script. The request's cache-buster differs from run to
+  // run. The window says whom it asks and offers to cancel while it waits; no
+  // window event is handled after that until the print job has run.
   trap.Step([&] { SeedRandom(job.clock.Now()); });
   QString response;
-  trap.Step([&] {
-    if (calls.GetURL) response = calls.GetURL(job.http, request);
-  });
+  bool cancelled = false;
+  HostRefusal refusal;
+  if (job.serviceRefusal) *job.serviceRefusal = HostRefusal();
+  const int ignoredBefore = IgnoredSoFar();
+  trap.Step([&] { job.window.ShowWaiting(QStringLiteral("Asking ") + UrlHost(request) + QStringLiteral(" \u2026")); });
+  job.http.keepWaiting = [&job] { return job.window.StillWaiting(); };
+  try {
+    trap.Step([&] {
+      if (calls.GetURL) response = calls.GetURL(job.http, request);
+    });
+  } catch (const TransferCancelled&) {
+    cancelled = true;
+  }
+  job.http.keepWaiting = nullptr;
+  trap.Step([&] { job.window.EndWaiting(); });
+  if (job.serviceRefusal) refusal = *job.serviceRefusal;
+  // An error of the request answered Ignore: the service did not answer.
+  const bool unreachable = !cancelled && refusal.host.isEmpty() && IgnoredSoFar() > ignoredBefore && response.isEmpty();
+  job.soFar.service = request;
+  job.soFar.response = response;
   trap.Step([&] { log.AppendLine(QStringLiteral("Service response :") + ResponseExcerpt(response)); });
+  if (cancelled) trap.Step([&] { log.Message(QStringLiteral("Cancelled by the user")); });
 
   bool serviceError = false;
   bool stopped = false;
   ProgressLine progress(job.window, e.surface);
   trap.Step([&] { serviceError = response.startsWith(QStringLiteral("ERROR|"), Qt::CaseSensitive); });
-  if (serviceError) {
+  if (cancelled) {
+    // Nothing was read, so nothing is printed.
+  } else if (serviceError) {
     // 11: the service's own error message; nothing is printed.
     QString message;
     trap.Step([&] { message = QString(response).replace(u'|', QStringLiteral("\r\n")); });
@@ -161,6 +190,7 @@ void Form_Load(Job& job) {
         copy = state.PdfCopy != kFalse && response.right(8) != QStringLiteral("#REPRINT");
       });
       if (copy) {
+        job.soFar.copyFrom = static_cast<int>(e.surface.Documents().size());
         trap.Step([&] {
           if (state.PdfFileName.isEmpty()) state.PdfFileName = PdfTimeStamp(e);
         });
@@ -190,11 +220,19 @@ void Form_Load(Job& job) {
   JobOutcome outcome;
   QString statusAddress;
   trap.Step([&] {
-    outcome = CollectOutcome(e, response, stopped, CurrentTrapHost() ? CurrentTrapHost()->ignored : 0);
+    outcome = CollectOutcome(e, response, stopped, FaultsSoFar());
+    outcome.copyFrom = job.soFar.copyFrom;
+    outcome.cancelled = cancelled;
+    outcome.errorLog = ErrorLogPath();
     if (serviceError) outcome.reply = JobOutcome::Reply::ServiceError;
+    outcome.refusedHost = refusal.host;
+    outcome.refusedByHostLine = refusal.byHostLine;
+    outcome.refusedAnswers = refusal.answersPath;
+    if (unreachable) outcome.unreachableHost = UrlHost(request);
+    if (outcome.noPrinter && calls.PrintSystemRunning) outcome.printSystemDown = !calls.PrintSystemRunning();
   });
   trap.Step([&] {
-    statusAddress = state.StatusAddress;
+    statusAddress = cancelled ? QString() : state.StatusAddress;
     if (statusAddress.isEmpty() || SameHost(statusAddress, request)) return;
     log.Message(QStringLiteral("STATUS address '") + statusAddress + QStringLiteral("' is not on the service's host ") +
                 UrlHost(request) + QStringLiteral("; no status was sent."));
@@ -205,18 +243,38 @@ void Form_Load(Job& job) {
   trap.Step([&] { log.AppendRaw(QStringLiteral("ZARN end: ") + RunLogTime(job.clock.Now())); });
   trap.Step([&] { job.clipboard.SetText(log.Text()); });
 
+  // What the spooler did with the paper, then the desktop and the STATUS
+  // address are told; all within the report's 5 seconds.
+  QElapsedTimer spent;
+  spent.start();
+  trap.Step([&] {
+    const QString printer = PaperPrinter(outcome);
+    if (calls.SpoolerJob && !printer.isEmpty() && !stopped) outcome.spooler = calls.SpoolerJob(printer, kSpoolerMs);
+  });
   trap.Step([&] {
     if (job.notifier) job.notifier->Notify(JobNotice(outcome, QDir::homePath()));
   });
-  // The report waits at most 5 seconds in all, the spooler's job number included.
   trap.Step([&] {
     if (statusAddress.isEmpty() || !calls.SendStatus) return;
-    QElapsedTimer spent;
-    spent.start();
-    const QString printer = PaperPrinter(outcome);
-    if (calls.SpoolerJob && !printer.isEmpty()) outcome.spoolerJob = calls.SpoolerJob(printer, kSpoolerMs);
     calls.SendStatus(job.http, statusAddress, StatusQuery(outcome), request, kStatusDeadlineMs - spent.elapsed());
   });
+  return cancelled ? kAbortExitStatus : 0;
+}
+
+void AfterAbort(Job& job) {
+  try {
+    Engine& e = job.engine;
+    JobOutcome outcome = CollectOutcome(e, job.soFar.response, false, FaultsSoFar());
+    outcome.copyFrom = job.soFar.copyFrom;
+    outcome.aborted = true;
+    outcome.errorLog = ErrorLogPath();
+    if (job.notifier) job.notifier->Notify(JobNotice(outcome, QDir::homePath()));
+    const QString& status = e.state.StatusAddress;
+    if (!status.isEmpty() && !job.soFar.service.isEmpty() && SameHost(status, job.soFar.service) && job.calls.SendStatus)
+      job.calls.SendStatus(job.http, status, StatusQuery(outcome), job.soFar.service, kStatusDeadlineMs);
+  } catch (...) {
+    // The process ends now whatever happened here.
+  }
 }
 
 }  // namespace zarn

@@ -18,6 +18,7 @@
 #include <functional>
 
 #include "engine/engine.h"
+#include "platform/spooler_report.h"
 
 namespace zarn {
 
@@ -26,6 +27,7 @@ class Clipboard;
 class MainWindow;
 class HostAllowList;
 class Notifier;
+struct HostRefusal;
 
 // The other subsystems' procedures that reach a service, a printer or the
 // spooler, with their own signatures, as main() or a test wires them (the
@@ -40,9 +42,18 @@ struct JobCalls {
   // The STATUS report: address, query, the service's completed address, and
   // the milliseconds it may take.
   std::function<void(HttpClient&, const QString&, const QString&, const QString&, long)> SendStatus;
-  // The spooler's number of the newest job this program sent to a printer
-  // (0: none known), for the STATUS report; given the milliseconds it may take.
-  std::function<int(const QString& printer, int)> SpoolerJob;
+  // What the spooler did with the last document this program sent to a
+  // printer, followed for at most the milliseconds given.
+  std::function<SpoolerReport(const QString& printer, int)> SpoolerJob;
+  // Whether the print system answers at all (asked only when the job found no printer).
+  std::function<bool()> PrintSystemRunning;
+};
+
+// How far the job has come, for what is told after an Abort.
+struct JobSoFar {
+  QString service;   // the service's completed address
+  QString response;  // the reply
+  int copyFrom = -1; // the first document of the PDF copy run; -1: none yet
 };
 
 struct Job {
@@ -61,11 +72,21 @@ struct Job {
   HostAllowList* serviceHosts = nullptr;
   // Told of the job's outcome once the run log is on the clipboard. None: no one.
   Notifier* notifier = nullptr;
+  // Who refused the service's host, as the caller's GetURL reports it. None: not known.
+  HostRefusal* serviceRefusal = nullptr;
+  JobSoFar soFar;
 };
 
 // Runs the job (steps 1 to 15), then tells the desktop and the script's
 // STATUS address how it went; ending the process is the caller's last step.
-void Form_Load(Job& job);
+// Returns the process's exit status: 0, or kAbortExitStatus when the user
+// cancelled the service request.
+int Form_Load(Job& job);
+
+// After an error was answered Abort, before the process ends: the notice
+// "Stopped after an error", and STATUS "failed" when the script named an
+// address of its service's host. Never raises.
+void AfterAbort(Job& job);
 
 // "ZARN v" + major.minor.revision of the program.
 QString VersionCaption();

@@ -7,6 +7,7 @@
 
 #include "platform/notifier.h"
 #include "platform/print_surface.h"
+#include "platform/spooler_report.h"
 
 namespace zarn {
 
@@ -22,11 +23,20 @@ struct JobOutcome {
   Reply reply = Reply::Script;
   bool htmlReply = false;         // NotAScript, and it looks like HTML
   bool stopped = false;           // the user chose "Stop printing"
-  int errors = 0;                 // errors the user ignored
+  bool cancelled = false;         // the user cancelled the service request
+  bool aborted = false;           // an error was answered Abort
+  int errors = 0;                 // faults the user ignored, each counted once
   QList<PrintedDocument> documents;
+  int copyFrom = -1;              // documents from this one on are the PDF copy's; -1: no copy run
   QStringList unswitchedDevices;  // DEV names that switched no printer
   bool noPrinter = false;         // the paper run went to the PDF writer: there is no printer
-  int spoolerJob = 0;             // the CUPS job number on PaperPrinter(), 0 when not known
+  bool printSystemDown = false;   // ... because the print system is not running
+  QString refusedHost;            // the service's host, when it was not asked
+  bool refusedByHostLine = false; // ... by zarn.ini's host line, else by the user's answer
+  QString refusedAnswers;         // the file of the user's answers
+  QString unreachableHost;        // the service's host, when it did not answer
+  QString errorLog;               // the error log's full path
+  SpoolerReport spooler;          // what the spooler did with PaperPrinter()'s last document
 };
 
 // The last printer that got paper; empty when none did.
@@ -39,13 +49,15 @@ JobOutcome::Reply ClassifyReply(const QString& response);
 // paper run could only go to the PDF writer.
 JobOutcome CollectOutcome(const Engine& e, const QString& response, bool stopped, int errors);
 
-// "printed" (pages on a paper printer), "pdf" (PDF files only), "stopped",
-// "failed" (a service error, or errors and no output) or "empty".
+// "printed" (pages on a paper printer that took them), "waiting" (held in
+// its queue), "refused" (the printer accepts no jobs), "pdf" (PDF files
+// only), "stopped", "cancelled", "failed" (a service error, an Abort, a job
+// the spooler gave up, or errors and no output) or "empty".
 QString JobStatus(const JobOutcome& outcome);
 
-// The STATUS report's query: "&status=" ... "&pages=" ... "&printer=" ...
-// "&errors=" ... and, with a spooler job number, "&job=" ..., values escaped
-// for a query.
+// The STATUS report's query: "&status=" ... "&pages=" (the printer run's)
+// "&copypages=" (the PDF copy's) "&printer=" ... "&errors=" ... and, with a
+// spooler job number, "&job=" ..., values escaped for a query.
 QString StatusQuery(const JobOutcome& outcome);
 
 // Where the pages went, and prominently what did not go as the script asked.

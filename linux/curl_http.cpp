@@ -197,6 +197,45 @@ void SetBounds(CURL* h, const QElapsedTimer& started, long deadlineMs = kTransfe
   curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, std::max(1L, deadlineMs - static_cast<long>(started.elapsed())));
 }
 
+// How often a transfer that may be cancelled looks up from its wait.
+constexpr int kWaitSliceMs = 40;
+
+// curl_easy_perform, or, when keepWaiting is set, the same transfer on a
+// multi handle that asks keepWaiting between short waits: false removes the
+// transfer at once and throws TransferCancelled.
+CURLcode Perform(CURL* h, const std::function<bool()>& keepWaiting) {
+  if (!keepWaiting) return curl_easy_perform(h);
+  struct MultiDeleter {
+    void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+  };
+  std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+  if (!multi) return curl_easy_perform(h);
+  curl_multi_add_handle(multi.get(), h);
+  CURLcode result = CURLE_OK;
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+      result = CURLE_RECV_ERROR;
+      break;
+    }
+    int left = 0;
+    bool done = false;
+    while (CURLMsg* msg = curl_multi_info_read(multi.get(), &left))
+      if (msg->msg == CURLMSG_DONE && msg->easy_handle == h) {
+        result = msg->data.result;
+        done = true;
+      }
+    if (done || running == 0) break;
+    curl_multi_poll(multi.get(), nullptr, 0, kWaitSliceMs, nullptr);
+    if (!keepWaiting()) {
+      curl_multi_remove_handle(multi.get(), h);
+      throw TransferCancelled{};
+    }
+  }
+  curl_multi_remove_handle(multi.get(), h);
+  return result;
+}
+
 bool IsHttps(const QByteArray& url) { return url.left(8).toLower() == "https://"; }
 bool IsHttp(const QByteArray& url) { return url.left(7).toLower() == "http://"; }
 
@@ -240,7 +279,7 @@ HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, 
     error[0] = '\0';
     curl_easy_setopt(h, CURLOPT_URL, current.constData());
     SetBounds(h, started, timeouts.total > 0 ? std::min(timeouts.total, kTransferDeadlineMs) : kTransferDeadlineMs);
-    const CURLcode rc = curl_easy_perform(h);
+    const CURLcode rc = Perform(h, keepWaiting);
     if (rc == CURLE_WRITE_ERROR || rc == CURLE_FILESIZE_EXCEEDED)
       throw ZarnError(WinHttpNumber(kWinHttpInvalidServerResponse), kSource,
                       QStringLiteral("The reply is larger than 64 MB; it was not read."));

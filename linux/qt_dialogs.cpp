@@ -30,8 +30,9 @@ struct WakePipe {
 
 // Runs the box; a Ctrl+C (or an exception signal sent from outside) while it
 // is open closes it and is then raised for the trap of the calling step.
-void Run(QMessageBox& box) {
+void Run(QMessageBox& box, QWidget* owner) {
   static WakePipe wake;
+  if (owner) box.setParent(owner, box.windowFlags());
   {
     HeldSignals held(wake.fds[1]);
     char stale[64];
@@ -57,7 +58,7 @@ void Run(QMessageBox& box) {
 void QtDialogs::Message(const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, title, ShownText(text), QMessageBox::Ok);
   box.setTextFormat(Qt::PlainText);
-  Run(box);
+  Run(box, owner_);
 }
 
 bool QtDialogs::MessageOrStop(const QString& title, const QString& text) {
@@ -66,7 +67,7 @@ bool QtDialogs::MessageOrStop(const QString& title, const QString& text) {
   QPushButton* stop = box.addButton(QStringLiteral("&Stop printing"), QMessageBox::DestructiveRole);
   box.setDefaultButton(QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Ok);
-  Run(box);
+  Run(box, owner_);
   return box.clickedButton() == stop;
 }
 
@@ -79,19 +80,28 @@ HostAnswer QtDialogs::AskHost(const QString& title, const QString& text) {
   box.setDefaultButton(once);
   // Closing the box allows nothing, and is not remembered either.
   box.setEscapeButton(never);
-  Run(box);
+  Run(box, owner_);
   if (box.clickedButton() == always) return HostAnswer::Always;
   if (box.clickedButton() == once) return HostAnswer::ThisTime;
   return HostAnswer::Never;
 }
 
-TrapChoice QtDialogs::AbortRetryIgnore(const QString& title, const QString& text) {
-  QMessageBox box(QMessageBox::Critical, title, ShownText(text),
+TrapChoice QtDialogs::AbortRetryIgnore(const QString& title, const QString& text, const QString& plain) {
+  QMessageBox box(QMessageBox::Critical, title, plain.isEmpty() ? ShownText(text) : plain,
                   QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
   box.setTextFormat(Qt::PlainText);
-  box.setDefaultButton(QMessageBox::Abort);
+  // What failed in one sentence; the trap's four lines below it, as the error log has them.
+  if (!plain.isEmpty()) box.setInformativeText(ShownText(text));
+  box.button(QMessageBox::Abort)->setText(QStringLiteral("&Abort"));
+  box.button(QMessageBox::Retry)->setText(QStringLiteral("&Retry"));
+  box.button(QMessageBox::Ignore)->setText(QStringLiteral("&Ignore"));
+  box.button(QMessageBox::Abort)->setToolTip(QStringLiteral("End zarn now; nothing more is printed"));
+  box.button(QMessageBox::Retry)->setToolTip(QStringLiteral("Try the failed step again"));
+  box.button(QMessageBox::Ignore)->setToolTip(QStringLiteral("Skip the failed step and go on with the job"));
+  // Enter tries again, the one answer that loses nothing.
+  box.setDefaultButton(QMessageBox::Retry);
   // Closing the box (or Esc) counts as Abort, the one button that rejects.
-  Run(box);
+  Run(box, owner_);
   switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Retry:
       return TrapChoice::Retry;

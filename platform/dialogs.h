@@ -16,7 +16,8 @@ class Dialogs {
   // A modal box with one OK button and no icon.
   virtual void Message(const QString& title, const QString& text) = 0;
   // A modal box with Abort, Retry and Ignore; returns the user's choice.
-  virtual TrapChoice AbortRetryIgnore(const QString& title, const QString& text) = 0;
+  // plain: one sentence shown above the text, saying what failed.
+  virtual TrapChoice AbortRetryIgnore(const QString& title, const QString& text, const QString& plain = QString()) = 0;
   // As Message, with a second button "Stop printing"; true when it was chosen.
   virtual bool MessageOrStop(const QString& title, const QString& text) {
     Message(title, text);

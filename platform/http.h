@@ -29,9 +29,15 @@ struct HttpReply {
 // address names none). false: that request is not sent. Empty: every host.
 using HostCheck = std::function<bool(const QString& host, int port)>;
 
+// Thrown by Get when keepWaiting said no: not an error, so it passes every trap.
+struct TransferCancelled {};
+
 class HttpClient {
  public:
   virtual ~HttpClient() = default;
+  // Asked every few hundredths of a second while Get waits for the service,
+  // when set; false stops the transfer at once and Get throws TransferCancelled.
+  std::function<bool()> keepWaiting;
   // A GET of url; any certificate is accepted. Throws ZarnError when no reply
   // arrives (unresolvable host, refused connection, time-out, bad address),
   // when the reply is larger than 64 MB, or when it has not all arrived 10

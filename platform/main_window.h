@@ -18,6 +18,14 @@ class MainWindow {
   // One line under the version saying how far the job is ("Page 12"),
   // painted at once without handling any other window event.
   virtual void ShowProgress(const QString& line) = 0;
+
+  // While the service is asked: the line ("Asking HOST …") and a way to
+  // cancel. StillWaiting handles the window's events once and is false once
+  // the user cancelled; EndWaiting takes the way to cancel away again, so
+  // that no window event reaches the print job.
+  virtual void ShowWaiting(const QString& line) { ShowProgress(line); }
+  virtual bool StillWaiting() { return true; }
+  virtual void EndWaiting() {}
 };
 
 }  // namespace zarn

@@ -163,8 +163,10 @@ bool AskGuarded(const HostGuard& guard, const QString& url, const std::function<
   QString refused;
   if (!guard.allowed.AllowsUrl(url)) refused = UrlHostText(url);
   else ask(CheckRecordingRefusal(guard.allowed, refused));
-  if (!refused.isEmpty()) ReportRefusedHost(guard, refused);
-  return !refused.isEmpty();
+  if (refused.isEmpty()) return false;
+  if (guard.lastRefusal) *guard.lastRefusal = HostRefusal{refused, true, QString()};
+  ReportRefusedHost(guard, refused);
+  return true;
 }
 
 bool AskService(const HostGuard& guard, const QString& url, const std::function<void(const HostCheck&)>& ask) {
@@ -187,6 +189,7 @@ bool AskService(const HostGuard& guard, const QString& url, const std::function<
     return false;
   });
   if (refused.isEmpty()) return false;
+  if (guard.lastRefusal) *guard.lastRefusal = HostRefusal{refused, false, guard.consent->answersPath()};
   Report(guard,
          QStringLiteral("Print jobs from ") + refused + QStringLiteral(" are refused (") +
              guard.consent->answersPath() + QStringLiteral("); it was not asked."),

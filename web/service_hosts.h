@@ -67,6 +67,14 @@ QString UrlHost(const QString& url);
 // it refused in `refused`; empty (asking nothing) when the list allows all.
 HostCheck CheckRecordingRefusal(const HostAllowList& list, QString& refused);
 
+// The last host a guard refused, and whether the settings file's host line
+// refused it (else the user's answer did).
+struct HostRefusal {
+  QString host;
+  bool byHostLine = false;
+  QString answersPath;  // the user's answers, when they refused it
+};
+
 // The run's list and where a refusal is made known. Without a list, the
 // consent (when there is one) decides which hosts the service request asks.
 struct HostGuard {
@@ -74,6 +82,7 @@ struct HostGuard {
   Dialogs* dialogs = nullptr;
   RunLog* log = nullptr;
   ServiceConsent* consent = nullptr;
+  HostRefusal* lastRefusal = nullptr;  // filled at each refusal, when given
 };
 
 // The text of a refusal, naming the host.

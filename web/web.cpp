@@ -54,6 +54,11 @@ QString WithScheme(const QString& address) {
   return address.contains(QStringLiteral("http"), Qt::CaseSensitive) ? address : QStringLiteral("http://") + address;
 }
 
+// The error box's plain sentence for the service request.
+QString ServiceSilence(const QString& address) {
+  return QStringLiteral("The print service at ") + UrlHost(address) + QStringLiteral(" did not answer.");
+}
+
 }  // namespace
 
 float NextRandom() {
@@ -103,7 +108,7 @@ QString SingleText(float value) {
 }
 
 QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
-  Trap trap(Proc::GetURL);
+  Trap trap(Proc::GetURL, [&address] { return ServiceSilence(address); });
   QString text;
   HttpTimeouts timeouts;
   HttpReply reply;

@@ -54,10 +54,20 @@ def x(*command, **kw):
 
 # --- the desktop --------------------------------------------------------------
 
-def windows(title):
-    """Visible windows whose title is exactly this text."""
+def role(window):
+    """WM_WINDOW_ROLE, empty when there is none; None once the window is gone."""
+    done = subprocess.run(["xprop", "-id", window, "WM_WINDOW_ROLE"], env=dict(os.environ, DISPLAY=DISPLAY),
+                          capture_output=True, text=True, timeout=30)
+    if done.returncode != 0:
+        return None
+    return done.stdout.split("=", 1)[1].strip().strip('"') if "=" in done.stdout else ""
+
+
+def windows(title, main=False):
+    """Visible windows whose title is exactly this text: the boxes, or with
+    main the program's window (its role is "frmMAIN"; both are titled "zarn")."""
     out = x("xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)).decode()
-    return [w for w in out.split() if w]
+    return [w for w in out.split() if w and role(w) == ("frmMAIN" if main else "")]
 
 
 def wait_window(title, process, seconds=30):
@@ -79,11 +89,10 @@ def press(*keys):
         time.sleep(0.15)
 
 
-# The trap's box: Abort is the default button; Shift+Tab walks left to
-# Ignore, then Retry; space presses the button that has the focus.
-ABORT = ("Return",)
-IGNORE = ("shift+Tab", "space")
-RETRY = ("shift+Tab", "shift+Tab", "space")
+# The trap's box: its access keys (Retry is the default button).
+ABORT = ("alt+a",)
+IGNORE = ("alt+i",)
+RETRY = ("alt+r",)
 
 
 def geometry(window):
@@ -621,14 +630,17 @@ class Screen(Acceptance):
             run.start(handed_over(link("127.0.0.1:%d/print?job=note" % reply.port)))
             box = wait_window("Note", run.process)
             self.assertIsNotNone(box, "the script's message box is on the screen")
-            main, = windows("zarn://")
+            main, = windows("zarn", main=True)
             title = x("xprop", "-id", main, "WM_NAME", "_NET_WM_NAME").decode()
-            self.assertIn('"zarn://"', title)
+            self.assertIn('"zarn"', title)
             size = geometry(main)
-            self.assertEqual((size["WIDTH"], size["HEIGHT"]), (168, 111), "2520 by 1665 twips at 96 dpi")
+            self.assertEqual((size["WIDTH"], size["HEIGHT"]), (288, 120), "4320 by 1800 twips at 96 dpi")
             shot = os.path.join(run.root, "screen.png")
             x("import", "-window", "root", shot)
             self.assertTrue(os.path.getsize(shot) > 0)
+            # The box sits over the window it belongs to; moved aside, the window shows.
+            x("xdotool", "windowmove", box, "0", "0")
+            time.sleep(0.5)
             seen = screen_text(run.root, "window", size)
             if seen is not None:
                 self.assertIn("ZARN v" + VERSION, seen)

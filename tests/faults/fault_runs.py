@@ -33,7 +33,7 @@ CASE_SECONDS = 20
 TOTAL_SECONDS = 95
 DEADLINE = time.monotonic() + TOTAL_SECONDS
 # Abort is the default button; Ignore is two tabs on (after Retry).
-KEYS = {"abort": ["Return"], "ignore": ["Tab", "Tab", "space"]}
+KEYS = {"abort": ["alt+a"], "ignore": ["alt+i"]}
 # Cases that press Ctrl+C (SIGINT) in their open boxes instead of answering:
 # the script's message box, then the trap's own box that it brings.
 INTERRUPTS = {"Ctrl+C in open boxes": 2}
@@ -89,7 +89,7 @@ def write(path, data):
 
 
 def fresh_box(done, tries=100):
-    """A visible box titled "zarn" (the main window is "zarn://") not in done."""
+    """A visible box titled "zarn" (not the main window) not in done."""
     for _ in range(tries):
         fresh = [w for w in zarn_boxes() if w not in done]
         if fresh:

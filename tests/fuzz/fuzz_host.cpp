@@ -10,7 +10,7 @@ namespace {
 class IgnoreAll final : public Dialogs {
  public:
   void Message(const QString&, const QString&) override {}
-  TrapChoice AbortRetryIgnore(const QString&, const QString&) override { return TrapChoice::Ignore; }
+  TrapChoice AbortRetryIgnore(const QString&, const QString&, const QString&) override { return TrapChoice::Ignore; }
 };
 }  // namespace
 

@@ -90,7 +90,7 @@ TEST_F(FormLoadTest, RunLogHasEveryLineInOrderAndEndsOnTheClipboard) {
   EXPECT_EQ(http.urls, QStringList{QStringLiteral("127.0.0.1:8080/print?job=7&name=M\u00fcller")});
   EXPECT_EQ(flow, QStringList{QStringLiteral("ParsePrint 0 PT|1|2|Hi|0|0|L|0")});
   EXPECT_EQ(window.calls, (QStringList{QStringLiteral("caption ") + VersionCaption(), QStringLiteral("show"),
-                                       QStringLiteral("events")}));
+                                       QStringLiteral("progress Asking 127.0.0.1 \u2026"), QStringLiteral("events")}));
   EXPECT_TRUE(fx.trap.Errors().isEmpty());
 }
 
@@ -211,7 +211,7 @@ TEST_F(FormLoadTest, AfterTheRunLogTheDesktopIsToldAndOnlyTheServiceHostHearsThe
     QString message;
   } rows[] = {
       {"http://127.0.0.1:9/status?t=1",
-       {"1 http://127.0.0.1:9/status?t=1&status=empty&pages=0&printer=&errors=0 127.0.0.1/print?job=1"}, ""},
+       {"1 http://127.0.0.1:9/status?t=1&status=empty&pages=0&copypages=0&printer=&errors=0 127.0.0.1/print?job=1"}, ""},
       {"elsewhere.example/status?t=1", {},
        "MESSAGE :STATUS address 'elsewhere.example/status?t=1' is not on the service's host 127.0.0.1; no status "
        "was sent."},
@@ -226,6 +226,19 @@ TEST_F(FormLoadTest, AfterTheRunLogTheDesktopIsToldAndOnlyTheServiceHostHearsThe
     EXPECT_EQ(lines.value(lines.size() - 2), r.message.isEmpty() ? lines.value(5) : r.message);
     EXPECT_EQ(notifier.notices, QStringList{QStringLiteral("Nothing printed||0")});
   }
+}
+
+TEST_F(FormLoadTest, StatusCountsAFaultOfBothRunsOnce) {
+  WriteSettings("1\r\n/srv/pdf\r\n");
+  QString query;
+  calls.SendStatus = [&](HttpClient&, const QString&, const QString& q, const QString&, long) { query = q; };
+  onParsePrint = [](Engine& e, int16_t) {
+    e.state.StatusAddress = QStringLiteral("http://127.0.0.1/status");
+    ExecutePrintScript(e, "SF|Arial|x|0|0\r\n", 0, 0);  // "x" is no number: trapped, answered Ignore
+  };
+  RunWith(QStringLiteral("SF|Arial|x|0|0"));
+  EXPECT_EQ(fx.trap.Errors().size(), 2);  // the paper run and the PDF copy
+  EXPECT_TRUE(query.endsWith(QStringLiteral("&errors=1"))) << query.toStdString();
 }
 
 TEST_F(FormLoadTest, EmptyResponse) {

@@ -64,6 +64,37 @@ TEST(JobReport, StatusAndNoticeSayWhereThePagesWentAndWhatWentWrong) {
        }), "stopped", "Printing stopped", true,
        "Stopped by the user: nothing more went to the printer.\n3 pages to Office_Laser"},
       {"a script that prints nothing", JobOutcome(), "empty", "Nothing printed", false, ""},
+      {"a paused printer", With([](JobOutcome& o) {
+         o.documents = {{QStringLiteral("Desk_Laser"), 1, QString(), QStringLiteral("invoice-42")}};
+         o.spooler = {7, SpoolerReport::State::Waiting, QStringLiteral("Out of paper"), QStringLiteral("Desk laser")};
+       }), "waiting", "Waiting to print", true,
+       "The job is waiting in the queue of Desk laser (Desk_Laser): Out of paper.\n"
+       "1 page of \"invoice-42\" sent to Desk laser (Desk_Laser)"},
+      {"a printer that accepts no jobs", With([](JobOutcome& o) {
+         o.documents = {{QStringLiteral("Desk_Laser"), 1, QString(), QStringLiteral("invoice-42")}};
+         o.spooler.state = SpoolerReport::State::Refused;
+       }), "refused", "Not printed", true,
+       "Desk_Laser does not accept jobs: the print system refused the job.\n1 page of \"invoice-42\" sent to Desk_Laser"},
+      {"host refused by the user", With([](JobOutcome& o) {
+         o.reply = Reply::Empty;
+         o.refusedHost = QStringLiteral("shop.example.com");
+         o.refusedAnswers = QStringLiteral("/home/anna/.config/zarn/service-hosts");
+       }), "empty", "Nothing printed", true,
+       "Print jobs from shop.example.com are refused by your answer (~/.config/zarn/service-hosts): it was not asked, "
+       "nothing was printed."},
+      {"service did not answer, ignored", With([](JobOutcome& o) {
+         o.reply = Reply::Empty;
+         o.errors = 1;
+         o.unreachableHost = QStringLiteral("shop.example.com");
+         o.errorLog = QStringLiteral("/home/anna/.local/share/zarn/error_handler.txt");
+       }), "failed", "Print job failed", true,
+       "The print service at shop.example.com did not answer: nothing was printed "
+       "(see /home/anna/.local/share/zarn/error_handler.txt)."},
+      {"an Abort", With([](JobOutcome& o) {
+         o.aborted = true;
+         o.errorLog = QStringLiteral("/z/error_handler.txt");
+       }), "failed", "Stopped after an error", true,
+       "An error was answered Abort: the job did not run to its end (see /z/error_handler.txt)."},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(JobStatus(r.outcome), QString::fromLatin1(r.status)) << r.name;
@@ -78,11 +109,15 @@ TEST(JobReport, StatusQueryNamesThePagesThePrinterAndTheErrors) {
   const JobOutcome paper = With([](JobOutcome& o) {
     o.errors = 1;
     o.documents = {kPdf, {QStringLiteral("Büro & Co"), 4, QString()}};
-    o.spoolerJob = 17;
+    o.spooler.job = 17;
   });
-  EXPECT_EQ(StatusQuery(paper), QStringLiteral("&status=printed&pages=4&printer=B%C3%BCro%20%26%20Co&errors=1&job=17"));
-  const JobOutcome pdf = With([](JobOutcome& o) { o.documents = {kPdf, kPdf2}; });
-  EXPECT_EQ(StatusQuery(pdf), QStringLiteral("&status=pdf&pages=3&printer=zarn%20PDF%20Writer&errors=0"));
+  EXPECT_EQ(StatusQuery(paper), QStringLiteral("&status=printed&pages=4&copypages=0&printer=B%C3%BCro%20%26%20Co&errors=1&job=17"));
+  // No printer and a PDF copy: the printer run's file, and the copy's.
+  const JobOutcome pdf = With([](JobOutcome& o) {
+    o.documents = {kPdf, kPdf2};
+    o.copyFrom = 1;
+  });
+  EXPECT_EQ(StatusQuery(pdf), QStringLiteral("&status=pdf&pages=2&copypages=1&printer=zarn%20PDF%20Writer&errors=0"));
 }
 
 TEST(JobReport, RepliesWithoutAKnownCommandAreNoScript) {

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QProcess>
 #include <QScreen>
 #include <QTimer>
@@ -39,12 +40,14 @@ const auto* const kQtApp = ::testing::AddGlobalTestEnvironment(new QtApp);
 TEST(QtMainWindow, FixedWindowWithCaptionLabelsAndVersion) {
   QtMainWindow w;
   QWidget& widget = w.Widget();
-  EXPECT_EQ(widget.windowTitle(), QStringLiteral("zarn://"));
+  EXPECT_EQ(widget.windowTitle(), QStringLiteral("zarn"));
   EXPECT_EQ(widget.objectName(), QStringLiteral("frmMAIN"));
-  // 2520 x 1665 twips: 168 x 111 pixels at 96 dots per inch.
+  EXPECT_FALSE(widget.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_FALSE(widget.windowIcon().isNull());
+  // 4320 x 1800 twips: 288 x 120 pixels at 96 dots per inch.
   EXPECT_EQ(widget.minimumSize(), widget.maximumSize());
-  EXPECT_EQ(widget.width(), TwipsToPixels(2520, true));
-  EXPECT_EQ(widget.height(), TwipsToPixels(1665, false));
+  EXPECT_EQ(widget.width(), TwipsToPixels(4320, true));
+  EXPECT_EQ(widget.height(), TwipsToPixels(1800, false));
   EXPECT_EQ(TwipsToPixels(1440, true), qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchX()));
   for (QLabel* label : {&w.Label1(), &w.VersionLabel()}) {
     EXPECT_EQ(label->font().family(), QStringLiteral("Arial Narrow")) << label->objectName().toStdString();
@@ -65,7 +68,9 @@ TEST(QtMainWindow, FixedWindowWithCaptionLabelsAndVersion) {
 
 // Presses `button` on the message box once it is up and records what it showed.
 struct BoxSeen {
-  QString title, text;
+  QString title, text, details;
+  QStringList labels;  // the buttons' texts
+  QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QList<QMessageBox::StandardButton> buttons;
 };
@@ -78,8 +83,13 @@ void PressWhenShown(QMessageBox::StandardButton button, BoxSeen& seen, int attem
     }
     seen.title = box->windowTitle();
     seen.text = box->text();
+    seen.details = box->informativeText();
     seen.icon = box->icon();
-    for (QAbstractButton* b : box->buttons()) seen.buttons << box->standardButton(b);
+    for (QAbstractButton* b : box->buttons()) {
+      seen.buttons << box->standardButton(b);
+      seen.labels << b->text();
+    }
+    seen.defaultButton = box->standardButton(box->defaultButton());
     box->button(button)->click();
   });
 }
@@ -105,9 +115,15 @@ TEST(QtDialogs, AbortRetryIgnoreReturnsTheButtonPressed) {
   for (const auto& [button, choice] : rows) {
     BoxSeen seen;
     PressWhenShown(button, seen);
-    EXPECT_EQ(dialogs.AbortRetryIgnore(QStringLiteral("zarn"), QStringLiteral("Error 6\r\nOverflow")), choice);
+    EXPECT_EQ(dialogs.AbortRetryIgnore(QStringLiteral("zarn"), QStringLiteral("Error 6\r\nOverflow"),
+                                       QStringLiteral("The print service at shop.example did not answer.")),
+              choice);
     EXPECT_EQ(seen.title, QStringLiteral("zarn"));
-    EXPECT_EQ(seen.text, QStringLiteral("Error 6\nOverflow"));
+    // The plain sentence first, the trap's lines below it; access keys; Enter retries.
+    EXPECT_EQ(seen.text, QStringLiteral("The print service at shop.example did not answer."));
+    EXPECT_EQ(seen.details, QStringLiteral("Error 6\nOverflow"));
+    for (const char* label : {"&Abort", "&Retry", "&Ignore"}) EXPECT_TRUE(seen.labels.contains(QLatin1String(label)));
+    EXPECT_EQ(seen.defaultButton, QMessageBox::Retry);
     EXPECT_EQ(seen.buttons.size(), 3);
     for (auto b : {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore}) EXPECT_TRUE(seen.buttons.contains(b));
   }

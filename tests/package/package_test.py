@@ -3,7 +3,8 @@
 zarn_<version>_<arch>.deb; its contents and control fields are what a
 packaged install needs (dpkg-deb -c, -I); extracted with dpkg -x into a
 scratch folder, its zarn-render renders an example script without a display,
-and its zarn says it keeps its files in $XDG_DATA_HOME/zarn.
+and its zarn says it keeps its files in $XDG_DATA_HOME/zarn. Where lintian is
+installed, it reports no errors on the package.
 
 usage: package_test.py <build folder> <source tree> <version>
 Exit 77 (skipped) without dpkg-deb and dpkg-shlibdeps."""
@@ -17,7 +18,8 @@ SKIP = 77
 
 FILES = ["./usr/bin/zarn", "./usr/bin/zarn-render", "./usr/libexec/zarn/zarn-link",
          "./usr/share/applications/zarn.desktop", "./usr/share/icons/hicolor/scalable/apps/zarn.svg",
-         "./usr/share/man/man1/zarn.1.gz", "./usr/share/man/man1/zarn-render.1.gz"]
+         "./usr/share/man/man1/zarn.1.gz", "./usr/share/man/man1/zarn-render.1.gz",
+         "./usr/share/doc/zarn/copyright", "./usr/share/doc/zarn/changelog.gz", "./usr/share/doc/zarn/README.md.gz"]
 
 
 def run(*args, **kw):
@@ -59,6 +61,15 @@ def main():
         # From the programs' libraries (dpkg-shlibdeps), and xclip, which zarn runs.
         for package in ("libqt6gui6", "libqt6printsupport6", "libcurl4", "libqrcodegencpp1", "xclip"):
             expect(package in depends, "Depends names %s: %s" % (package, depends))
+
+        # Debian's own checker, where it is installed: no errors.
+        if shutil.which("lintian"):
+            checked = run("lintian", "--no-tag-display-limit", deb)
+            errors = [line for line in checked.stdout.splitlines() if line.startswith("E:")]
+            expect(not errors, "lintian reports errors:\n" + "\n".join(errors))
+            print(checked.stdout, end="")
+        else:
+            print("lintian is not installed: the package was not checked with it")
 
         root = os.path.join(scratch, "root")
         expect(run("dpkg", "-x", deb, root).returncode == 0, "dpkg -x extracts the package")

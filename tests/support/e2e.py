@@ -61,11 +61,30 @@ class _Reply(BaseHTTPRequestHandler):
         self.wfile.write(body)
 
 
-def zarn_boxes():
-    """The visible windows titled "zarn": the program's boxes (its main
-    window is titled "zarn://")."""
+def window_role(window):
+    """The window's WM_WINDOW_ROLE, empty when it has none; None when the
+    window is gone (it may close between the search and this look)."""
+    done = subprocess.run(["xprop", "-id", window, "WM_WINDOW_ROLE"], capture_output=True, text=True)
+    if done.returncode != 0:
+        return None
+    return done.stdout.split("=", 1)[1].strip().strip('"') if "=" in done.stdout else ""
+
+
+def zarn_windows():
+    """The visible windows titled "zarn": the main window and the boxes."""
     return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^zarn$"],
                           capture_output=True, text=True).stdout.split()
+
+
+def zarn_boxes():
+    """The program's visible boxes: titled "zarn", without the main window's
+    role "frmMAIN"."""
+    return [w for w in zarn_windows() if window_role(w) == ""]
+
+
+def zarn_main_window():
+    """The program's main window, None while it is not shown."""
+    return next((w for w in zarn_windows() if window_role(w) == "frmMAIN"), None)
 
 
 def answer_box(window, keys):
@@ -92,3 +111,20 @@ def answer_boxes(procs, keys, seconds):
             p.kill()
         p.wait()
     return answered
+
+
+def session_bus(env):
+    """A private session bus (dbus-daemon): its process, and env with its address."""
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=env)
+    return bus, dict(env, DBUS_SESSION_BUS_ADDRESS=bus.stdout.readline().strip())
+
+
+def finish(failures, **seen):
+    """Prints the failures and what was seen; the exit status of the test."""
+    for f in failures:
+        print("FAILED:", f)
+    for name, value in seen.items():
+        print("%s:" % name, value)
+    print("%d checks failed" % len(failures))
+    return 1 if failures else 0

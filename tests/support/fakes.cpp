@@ -11,8 +11,9 @@ namespace zarn::testing {
 
 void FakeDialogs::Message(const QString& title, const QString& text) { messages << title + "|" + text; }
 
-TrapChoice FakeDialogs::AbortRetryIgnore(const QString&, const QString& text) {
+TrapChoice FakeDialogs::AbortRetryIgnore(const QString&, const QString& text, const QString& plain) {
   questions << text;
+  plainSentences << plain;
   if (answers.empty()) return TrapChoice::Ignore;
   const TrapChoice c = answers.front();
   answers.pop_front();

@@ -19,7 +19,7 @@ namespace zarn::testing {
 class FakeDialogs final : public Dialogs {
  public:
   void Message(const QString& title, const QString& text) override;
-  TrapChoice AbortRetryIgnore(const QString& title, const QString& text) override;
+  TrapChoice AbortRetryIgnore(const QString& title, const QString& text, const QString& plain) override;
   bool MessageOrStop(const QString& title, const QString& text) override;
   HostAnswer AskHost(const QString& title, const QString& text) override;
 
@@ -29,6 +29,7 @@ class FakeDialogs final : public Dialogs {
   QStringList hostQuestions;
   QStringList messages;   // "title|text" of each OK box
   QStringList questions;  // text of each trap question
+  QStringList plainSentences;  // the sentence above each trap question
 };
 
 class FixedClock final : public Clock {
