@@ -19,20 +19,27 @@
 #include "launch/form_load.h"
 #include "pdf/pdf_output.h"
 #include "platform/clock.h"
-#include "platform/cups_jobs.h"
-#include "platform/curl_http.h"
-#include "platform/dbus_notifier.h"
-#include "platform/file_form_spooler.h"
 #include "platform/file_system.h"
 #include "platform/pdf_writer_printer.h"
 #include "platform/program_folder.h"
 #include "platform/qr_canvas.h"
-#include "platform/qt_clipboard.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_main_window.h"
 #include "platform/qt_picture.h"
 #include "platform/qt_print_surface.h"
+#ifdef _WIN32
+#include "windows/console.h"
+#include "windows/spooler_jobs.h"
+#include "windows/tray_notifier.h"
+#include "windows/win_clipboard.h"
+#include "windows/winhttp_client.h"
+#else
+#include "platform/cups_jobs.h"
+#include "platform/curl_http.h"
+#include "platform/dbus_notifier.h"
+#include "platform/qt_clipboard.h"
 #include "platform/startup.h"
+#endif
 #include "qr/qrc_command.h"
 #include "web/web.h"
 #include "app/wiring.h"
@@ -46,8 +53,13 @@ constexpr int kNoDisplayExitStatus = 1;
 // Needs a QCoreApplication, for the program folder.
 void PrintUsage() {
   std::cout << "usage: zarn '\"zarn://DATA/\"'\n"
+#ifdef _WIN32
+               "  Started by Windows for a zarn:// link, which it hands over in quotes with\n"
+               "  \"/\" after it. zarn fetches the print script\n"
+#else
                "  Started by the desktop for a zarn:// link (through zarn-link, which hands\n"
                "  the link over in quotes with \"/\" after it). zarn fetches the print script\n"
+#endif
                "  from the service the link names, prints it, leaves a run log on the\n"
                "  clipboard and ends. Its own files (zarn.ini, error_handler.txt, qrcode.bmp,\n"
                "  downloads) are in "
@@ -66,6 +78,10 @@ void PrintUsage() {
 
 int main(int argc, char** argv) {
   using namespace zarn;
+#ifdef _WIN32
+  // A window program: --help and --version write to the console it was started from.
+  UseParentConsole();
+#endif
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     QCoreApplication app(argc, argv);
     PrintUsage();
@@ -75,6 +91,7 @@ int main(int argc, char** argv) {
     std::cout << "zarn " << kVersionText << "\n";
     return 0;
   }
+#ifndef _WIN32
   if (!DisplayAvailable()) {
     const QByteArray display = qgetenv("DISPLAY");
     std::cerr << "zarn: no display to show its window on ("
@@ -83,15 +100,24 @@ int main(int argc, char** argv) {
     return kNoDisplayExitStatus;
   }
   std::optional<NoSessionBusAutolaunch> noBusAutolaunch(std::in_place);
+#endif
   // The link as the launcher hands it over; read before Qt takes its own
   // options out of argv.
+#ifdef _WIN32
+  const QString commandLine = RawArguments();
+#else
   QStringList args;
   for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
   const QString commandLine = args.join(u' ');
+#endif
 
+#ifdef _WIN32
+  QApplication app(argc, argv);
+#else
   std::thread fonts = ReadFontConfiguration();
   QApplication app(argc, argv);
   fonts.join();
+#endif
   const QString programFolder = ProgramFolder();
   QDir().mkpath(programFolder);
 
@@ -107,12 +133,18 @@ int main(int argc, char** argv) {
   InstallTrapHost(&host);
   vbwInitializeProtector();
 
-  // The printers: CUPS and our PDF writer. Pending documents are sent when
-  // the wiring goes, before the application does.
+  // The printers: the spooler's and our PDF writer. Pending documents are
+  // sent when the wiring goes, before the application does.
+#ifdef _WIN32
+  WinHttpClient http;
+  QtMainWindow window;
+  WinClipboard clipboard;
+#else
   CurlHttpClient http;
   QtMainWindow window;  // the first widgets: Qt's accessibility bridge looks for the session bus
   noBusAutolaunch.reset();
   QtClipboard clipboard;
+#endif
   WiringOptions options;
   options.programFolder = programFolder;
   options.processEvents = [&] { window.ProcessEvents(); };
@@ -131,7 +163,11 @@ int main(int argc, char** argv) {
   Job job{engine, http, clipboard, dialogs, files, clock, window, programFolder, commandLine, calls};
   job.serviceHosts = &wiring.hosts.allowed;
   // The job's end is told to the desktop and to the script's STATUS address.
+#ifdef _WIN32
+  TrayNotifier notifier;
+#else
   DBusNotifier notifier;
+#endif
   job.notifier = &notifier;
   job.calls.SendStatus = [&](HttpClient& h, const QString& address, const QString& query, const QString& service,
                              long deadlineMs) { SendJobStatus(h, address, query, wiring.hosts, service, deadlineMs); };
@@ -140,7 +176,11 @@ int main(int argc, char** argv) {
     QString title;
     for (const PrintedDocument& d : wiring.surface.Documents())
       if (d.printer == printer) title = d.title;
+#ifdef _WIN32
+    return title.isEmpty() ? 0 : NewestSpoolerJob(printer, title, timeoutMs);
+#else
     return title.isEmpty() ? 0 : NewestCupsJob(printer, title, timeoutMs);
+#endif
   };
   Form_Load(job);
 

@@ -1,5 +1,5 @@
 #pragma once
-// The real platform wired into the engine: printers (CUPS and our PDF writer),
+// The real platform wired into the engine: printers (the spooler's and our PDF writer),
 // pictures, forms, downloads and QR codes. Shared by the client (zarn) and the
 // script renderer (zarn-render), so both print through exactly the same code.
 // The members live as long as the object; the surface sends pending documents
@@ -10,9 +10,7 @@
 #include "engine/engine.h"
 #include "engine/run_log.h"
 #include "platform/clock.h"
-#include "platform/curl_http.h"
 #include "platform/dialogs.h"
-#include "platform/file_form_spooler.h"
 #include "platform/file_system.h"
 #include "platform/pdf_writer_printer.h"
 #include "platform/qr_canvas.h"
@@ -21,6 +19,13 @@
 #include "web/download_folder.h"
 #include "web/service_consent.h"
 #include "web/service_hosts.h"
+#ifdef _WIN32
+#include "windows/spooler_forms.h"
+#include "windows/winhttp_client.h"
+#else
+#include "platform/curl_http.h"
+#include "platform/file_form_spooler.h"
+#endif
 
 namespace zarn {
 
@@ -45,9 +50,14 @@ class EngineWiring {
   PdfWriterPrinter pdfWriter;
   QtPrintSurface surface;
   QtPictureLoader pictures;
+#ifdef _WIN32
+  WinFormSpooler spooler;
+  WinHttpDownloader downloader;
+#else
   QtPrinterPageSizes pageSizes;
   FileFormSpooler spooler;
   CurlDownloader downloader;
+#endif
   QtQrCanvas qrCanvas;
   RunLog log;
   Engine engine;
@@ -60,7 +70,8 @@ class EngineWiring {
   DownloadFolder downloads;
 };
 
-// The file of the user's answers: $XDG_CONFIG_HOME/zarn/service-hosts.
+// The file of the user's answers: $XDG_CONFIG_HOME/zarn/service-hosts
+// (Windows: %APPDATA%\zarn\service-hosts).
 QString ServiceHostsAnswersPath();
 
 }  // namespace zarn

@@ -20,7 +20,6 @@
 // script's line numbers instead (StepAtLine).
 #include <QDateTime>
 #include <QString>
-#include <csetjmp>
 #include <exception>
 #include <functional>
 #include <new>
@@ -28,6 +27,7 @@
 #include <utility>
 
 #include "errortrap/error.h"
+#include "errortrap/guard_jump.h"
 #include "errortrap/procedures.h"
 
 namespace zarn {
@@ -65,13 +65,13 @@ struct TrapReport {
 QString ErrorLogLine(const TrapReport& report, const QDateTime& now);
 QString ErrorMessage(const TrapReport& report);
 
-// A machine exception caught while a step ran; filled by the signal handler.
+// A machine exception caught while a step ran; filled by the guard's handler.
 struct GuardFrame {
-  sigjmp_buf env;
+  GuardJump env;
   GuardFrame* outer = nullptr;
   volatile unsigned int code = 0;  // exception code of the machine exception
 };
-// The innermost running step, read by the signal handler.
+// The innermost running step, read by the guard's handler.
 GuardFrame*& CurrentGuardFrame();
 
 // Where a statement is written, from the compilers' call-site builtins
@@ -114,7 +114,7 @@ class Trap {
       GuardFrame frame;
       frame.outer = CurrentGuardFrame();
       CurrentGuardFrame() = &frame;
-      if (sigsetjmp(frame.env, 0) == 0) {
+      if (ZARN_GUARD_SET(frame.env) == 0) {
         try {
           std::forward<F>(statement)();
           CurrentGuardFrame() = frame.outer;

@@ -1,0 +1,2 @@
+  ; The registration goes; zarn.ini, error_handler.txt, downloads and PDF files stay.
+  DeleteRegKey HKCU "Software\Classes\zarn"
