@@ -12,10 +12,11 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
-#include "platform/pdf_writer_printer.h"
+#include "linux/pdf_writer_printer.h"
 #include "platform/qr_canvas.h"
-#include "platform/qt_picture.h"
-#include "platform/qt_print_surface.h"
+#include "linux/qt_picture.h"
+#include "linux/qt_print_surface.h"
+#include "qt/qt_qr_canvas.h"
 #include "web/download_folder.h"
 #include "web/service_consent.h"
 #include "web/service_hosts.h"
@@ -23,8 +24,8 @@
 #include "windows/spooler_forms.h"
 #include "windows/winhttp_client.h"
 #else
-#include "platform/curl_http.h"
-#include "platform/file_form_spooler.h"
+#include "linux/curl_http.h"
+#include "linux/file_form_spooler.h"
 #endif
 
 namespace zarn {

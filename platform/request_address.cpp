@@ -1,4 +1,4 @@
-#include "platform/web.h"
+#include "platform/http.h"
 
 namespace zarn {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "errortrap/trap.h"
-#include "platform/web.h"
+#include "platform/http.h"
 #include "engine/run_log.h"
 #include "web/download_folder.h"
 #include "web/service_hosts.h"

@@ -3,7 +3,7 @@
 // service request was written for. Each call opens its own session, finishes
 // the whole transfer on the calling thread and closes it again; no window
 // events are processed meanwhile.
-#include "platform/web.h"
+#include "platform/http.h"
 
 namespace zarn {
 

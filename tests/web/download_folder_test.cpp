@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "tests/support/fakes.h"
+#include "qt/real_file_system.h"
 #include "web/service_consent.h"
 
 namespace zarn {

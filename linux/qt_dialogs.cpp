@@ -1,4 +1,4 @@
-#include "platform/qt_dialogs.h"
+#include "linux/qt_dialogs.h"
 
 #ifdef _WIN32
 #include <windows.h>
