@@ -75,10 +75,11 @@ try:
         boxes = answer_boxes([job], [["Return"]], 240)
         print(f"(the job through the protocol: {time.monotonic() - started:.1f} s, {boxes} boxes answered)")
         found = sorted(pdfs.rglob("*.pdf"))
-        text = subprocess.run(["pdftotext", str(found[0]), "-"], capture_output=True, text=True).stdout if found else ""
+        text = subprocess.run(["pdftotext", str(found[0]), "-"], capture_output=True,
+                              encoding="utf-8").stdout if found else ""
         check("INVOICE" in text and "Hauptstraße 12" in text, f"the PDF copy ({found[0].name if found else 'none'}) "
               "reads INVOICE and Hauptstraße 12")
-        clip = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True, text=True,
+        clip = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True, encoding="utf-8",
                               timeout=20).stdout
         check(clip.startswith("ZARN last run: ") and "\nZARN end: " in clip and f"127.0.0.1:{port}" in clip,
               "the run log is on the clipboard after zarn ended: " + repr(clip[:40]))
@@ -86,11 +87,11 @@ try:
         service.kill()
         service.wait()
 
-    # A bad link: one error-log line, the trap's box answered Abort.
+    # A bad link: one error-log line, the trap's box answered Abort (its default).
     log = folder / "error_handler.txt"
     bad = subprocess.Popen(["wine", "start", "/wait", "zarn://@@@@/"], stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
-    answer_boxes([bad], [["a"]], 120)
+    answer_boxes([bad], [["Return"]], 120)
     lines = log.read_bytes().decode("utf-8", "replace").splitlines() if log.exists() else []
     check(len(lines) == 1 and "Location: zarn.mBASE64.Base64Decode" in lines[0],
           "a bad link leaves one error-log line: " + (lines[0][:90] if lines else "none"))
