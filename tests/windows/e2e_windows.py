@@ -57,6 +57,16 @@ try:
     check("zarn.exe" in command and '"%1"' in command, "HKCU\\Software\\Classes\\zarn\\shell\\open\\command: "
           + " ".join(command.split()[-3:]))
     check("URL Protocol" in protocol, "HKCU\\Software\\Classes\\zarn has URL Protocol")
+    registered = command.split("REG_SZ", 1)[-1].strip()
+
+    def open_link(link):
+        """Runs the registered command for the link as Windows does (Wine's
+        start.exe does not look up URL protocols of the user): from a batch
+        file, so the command line arrives as written."""
+        batch = scratch / "open-link.bat"
+        batch.write_bytes(("@" + registered.replace("%1", link) + "\r\n").encode())
+        return subprocess.Popen(["wine", "cmd", "/c", windows_path(batch)], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
 
     # The sample service, and settings that ask for a PDF copy of every job.
     pdfs = scratch / "pdf"
@@ -70,8 +80,7 @@ try:
         data = base64.b64encode(f"127.0.0.1:{port}/print?job=invoice".encode()).decode()
         # As a browser hands the link to Windows: "/" after the data.
         started = time.monotonic()
-        job = subprocess.Popen(["wine", "start", "/wait", f"zarn://{data}/"],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        job = open_link(f"zarn://{data}/")
         boxes = answer_boxes([job], [["Return"]], 240)
         print(f"(the job through the protocol: {time.monotonic() - started:.1f} s, {boxes} boxes answered)")
         found = sorted(pdfs.rglob("*.pdf"))
@@ -89,8 +98,7 @@ try:
 
     # A bad link: one error-log line, the trap's box answered Abort (its default).
     log = folder / "error_handler.txt"
-    bad = subprocess.Popen(["wine", "start", "/wait", "zarn://@@@@/"], stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
+    bad = open_link("zarn://@@@@/")
     answer_boxes([bad], [["Return"]], 120)
     lines = log.read_bytes().decode("utf-8", "replace").splitlines() if log.exists() else []
     check(len(lines) == 1 and "Location: zarn.mBASE64.Base64Decode" in lines[0],
