@@ -17,18 +17,25 @@
 #include "errortrap/trap.h"
 #include "forms/paper_size.h"
 #include "launch/form_load.h"
-#include "linux/cups_jobs.h"
-#include "linux/curl_http.h"
-#include "linux/dbus_notifier.h"
-#include "linux/file_form_spooler.h"
 #include "linux/pdf_writer_printer.h"
 #include "linux/program_folder.h"
-#include "linux/qt_clipboard.h"
 #include "linux/qt_dialogs.h"
 #include "linux/qt_main_window.h"
 #include "linux/qt_picture.h"
 #include "linux/qt_print_surface.h"
+#ifdef _WIN32
+#include "windows/console.h"
+#include "windows/spooler_jobs.h"
+#include "windows/tray_notifier.h"
+#include "windows/win_clipboard.h"
+#include "windows/winhttp_client.h"
+#else
+#include "linux/cups_jobs.h"
+#include "linux/curl_http.h"
+#include "linux/dbus_notifier.h"
+#include "linux/qt_clipboard.h"
 #include "linux/startup.h"
+#endif
 #include "pdf/pdf_output.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
@@ -50,8 +57,13 @@ constexpr int kPrintSystemMs = 500;
 // Needs a QCoreApplication, for the program folder.
 void PrintUsage() {
   std::cout << "usage: zarn '\"zarn://DATA/\"'\n"
+#ifdef _WIN32
+               "  Started by Windows for a zarn:// link, which it hands over in quotes with\n"
+               "  \"/\" after it. zarn fetches the print script\n"
+#else
                "  Started by the desktop for a zarn:// link (through zarn-link, which hands\n"
                "  the link over in quotes with \"/\" after it). zarn fetches the print script\n"
+#endif
                "  from the service the link names, prints it, leaves a run log on the\n"
                "  clipboard and ends. Its own files (zarn.ini, error_handler.txt, qrcode.bmp,\n"
                "  downloads) are in "
@@ -71,6 +83,10 @@ void PrintUsage() {
 
 int main(int argc, char** argv) {
   using namespace zarn;
+#ifdef _WIN32
+  // A window program: --help and --version write to the console it was started from.
+  UseParentConsole();
+#endif
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     QCoreApplication app(argc, argv);
     PrintUsage();
@@ -80,6 +96,7 @@ int main(int argc, char** argv) {
     std::cout << "zarn " << kVersionText << "\n";
     return 0;
   }
+#ifndef _WIN32
   if (!DisplayAvailable()) {
     const QByteArray display = qgetenv("DISPLAY");
     std::cerr << "zarn: no display to show its window on ("
@@ -88,15 +105,24 @@ int main(int argc, char** argv) {
     return kNoDisplayExitStatus;
   }
   std::optional<NoSessionBusAutolaunch> noBusAutolaunch(std::in_place);
+#endif
   // The link as the launcher hands it over; read before Qt takes its own
   // options out of argv.
+#ifdef _WIN32
+  const QString commandLine = RawArguments();
+#else
   QStringList args;
   for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
   const QString commandLine = args.join(u' ');
+#endif
 
+#ifdef _WIN32
+  QApplication app(argc, argv);
+#else
   std::thread fonts = ReadFontConfiguration();
   QApplication app(argc, argv);
   fonts.join();
+#endif
   const QString programFolder = ProgramFolder();
   QDir().mkpath(programFolder);
 
@@ -117,13 +143,19 @@ int main(int argc, char** argv) {
   InstallTrapHost(&host);
   vbwInitializeProtector();
 
-  // The printers: CUPS and our PDF writer. Pending documents are sent when
-  // the wiring goes, before the application does.
+  // The printers: the spooler's and our PDF writer. Pending documents are
+  // sent when the wiring goes, before the application does.
+#ifdef _WIN32
+  WinHttpClient http;
+  QtMainWindow window;
+  WinClipboard clipboard;
+#else
   CurlHttpClient http;
   QtMainWindow window;  // the first widgets: Qt's accessibility bridge looks for the session bus
   noBusAutolaunch.reset();
   dialogs.SetOwner(&window.Widget());
   QtClipboard clipboard;
+#endif
   WiringOptions options;
   options.programFolder = programFolder;
   options.processEvents = [&] { window.ProcessEvents(); };
@@ -143,7 +175,11 @@ int main(int argc, char** argv) {
   wiring.hosts.lastRefusal = &refusal;
   job.serviceRefusal = &refusal;
   // The job's end is told to the desktop and to the script's STATUS address.
+#ifdef _WIN32
+  TrayNotifier notifier;
+#else
   DBusNotifier notifier;
+#endif
   job.notifier = &notifier;
   job.calls.SendStatus = [&](HttpClient& h, const QString& address, const QString& query, const QString& service,
                              long deadlineMs) { SendJobStatus(h, address, query, wiring.hosts, service, deadlineMs); };
@@ -154,9 +190,18 @@ int main(int argc, char** argv) {
     QString title;
     for (const PrintedDocument& d : wiring.surface.Documents())
       if (d.printer == printer) title = d.title;
+#ifdef _WIN32
+    // The spooler's job number alone; following its state is the CUPS side's.
+    SpoolerReport report;
+    if (!title.isEmpty()) report.job = NewestSpoolerJob(printer, title, timeoutMs);
+    return report;
+#else
     return title.isEmpty() ? SpoolerReport() : FollowCupsJob(printer, title, started, timeoutMs);
+#endif
   };
+#ifndef _WIN32
   job.calls.PrintSystemRunning = [] { return CupsRunning(kPrintSystemMs); };
+#endif
   running = &job;
   const int status = Form_Load(job);
   running = nullptr;

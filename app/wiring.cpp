@@ -6,6 +6,9 @@
 #include "pdf/pdf_output.h"
 #include "qr/qrc_command.h"
 #include "web/web.h"
+#ifdef _WIN32
+#include "windows/folders.h"
+#endif
 
 namespace zarn {
 
@@ -18,8 +21,12 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
                                       : PdfWriterPrinter::Viewer(PdfWriterPrinter::OpenWithDesktopViewer),
                 options.pdfFolder, options.pdfClock ? options.pdfClock : &clock),
       surface(options.pdfWriterOnly ? QtPrintSurface(pdfWriter, QStringList(), QString()) : QtPrintSurface(pdfWriter)),
+#ifdef _WIN32
+      spooler(surface),
+#else
       pageSizes(surface),
       spooler(pageSizes, surface),
+#endif
       engine(surface, surface, log, dialogs, files, pictures, clock),
       consent(files, dialogs, ServiceHostsAnswersPath()),
       downloads(files, options.programFolder, options.readFolder) {
@@ -50,6 +57,9 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
 }
 
 QString ServiceHostsAnswersPath() {
+#ifdef _WIN32
+  return WindowsServiceHostsPath();
+#endif
   return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/zarn/service-hosts");
 }
 

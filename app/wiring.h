@@ -1,5 +1,5 @@
 #pragma once
-// The real platform wired into the engine: printers (CUPS and our PDF writer),
+// The real platform wired into the engine: printers (the spooler's and our PDF writer),
 // pictures, forms, downloads and QR codes. Shared by the client (zarn) and the
 // script renderer (zarn-render), so both print through exactly the same code.
 // The members live as long as the object; the surface sends pending documents
@@ -9,8 +9,6 @@
 
 #include "engine/engine.h"
 #include "engine/run_log.h"
-#include "linux/curl_http.h"
-#include "linux/file_form_spooler.h"
 #include "linux/pdf_writer_printer.h"
 #include "linux/qt_picture.h"
 #include "linux/qt_print_surface.h"
@@ -22,6 +20,13 @@
 #include "web/download_folder.h"
 #include "web/service_consent.h"
 #include "web/service_hosts.h"
+#ifdef _WIN32
+#include "windows/spooler_forms.h"
+#include "windows/winhttp_client.h"
+#else
+#include "linux/curl_http.h"
+#include "linux/file_form_spooler.h"
+#endif
 
 namespace zarn {
 
@@ -46,9 +51,14 @@ class EngineWiring {
   PdfWriterPrinter pdfWriter;
   QtPrintSurface surface;
   QtPictureLoader pictures;
+#ifdef _WIN32
+  WinFormSpooler spooler;
+  WinHttpDownloader downloader;
+#else
   QtPrinterPageSizes pageSizes;
   FileFormSpooler spooler;
   CurlDownloader downloader;
+#endif
   QtQrCanvas qrCanvas;
   RunLog log;
   Engine engine;
@@ -61,7 +71,8 @@ class EngineWiring {
   DownloadFolder downloads;
 };
 
-// The file of the user's answers: $XDG_CONFIG_HOME/zarn/service-hosts.
+// The file of the user's answers: $XDG_CONFIG_HOME/zarn/service-hosts
+// (Windows: %APPDATA%\zarn\service-hosts).
 QString ServiceHostsAnswersPath();
 
 }  // namespace zarn

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cstdlib>
 
 #include "errortrap/trap.h"
@@ -11,36 +12,6 @@
 namespace zarn {
 
 namespace {
-struct ExceptionRow {
-  uint32_t code;
-  const char* text;
-};
-constexpr std::array kExceptionTexts{
-    ExceptionRow{0x80000001u, "Exception: Guard Page"},
-    ExceptionRow{0x80000002u, "Exception: Datatype Misalignment"},
-    ExceptionRow{0x80000003u, "Exception: Breakpoint"},
-    ExceptionRow{0x80000004u, "Exception: Single Step"},
-    ExceptionRow{0xC0000005u, "Exception: Access Violation"},
-    ExceptionRow{0xC0000006u, "Exception: In Page Error"},
-    ExceptionRow{0xC0000008u, "Exception: Invalid Handle"},
-    ExceptionRow{0xC000001Du, "Exception: Illegal Instruction"},
-    ExceptionRow{0xC0000025u, "Exception: Non Continuable Exception"},
-    ExceptionRow{0xC0000026u, "Exception: Invalid Disposition"},
-    ExceptionRow{0xC000008Cu, "Exception: Array Bounds Exceeded"},
-    ExceptionRow{0xC000008Du, "Exception: Float Denormal Operand"},
-    ExceptionRow{0xC000008Eu, "Exception: Float Divide By Zero"},
-    ExceptionRow{0xC000008Fu, "Exception: Float Inexact Result"},
-    ExceptionRow{0xC0000090u, "Exception: Float Invalid Operation"},
-    ExceptionRow{0xC0000091u, "Exception: Float Overflow"},
-    ExceptionRow{0xC0000092u, "Exception: Float Stack Check"},
-    ExceptionRow{0xC0000093u, "Exception: Float Underflow"},
-    ExceptionRow{0xC0000094u, "Exception: Integer Divide By Zero"},
-    ExceptionRow{0xC0000095u, "Exception: Integer Overflow"},
-    ExceptionRow{0xC0000096u, "Exception: Priv Instruction"},
-    ExceptionRow{0xC00000FDu, "Exception: Stack Overflow"},
-    ExceptionRow{0xC000013Au, "Exception: Control C Exit"},
-};
-
 constexpr uint32_t kAccessViolation = 0xC0000005u;
 constexpr uint32_t kUnknown = 0xFFFFFFFFu;
 
@@ -99,36 +70,37 @@ void FindStackLimit() {
 }
 }  // namespace
 
-ZarnError MachineException(uint32_t code) {
-  return ZarnError(static_cast<int32_t>(RuntimeError::MachineException), QStringLiteral("zarn"),
-                   ExceptionText(code));
-}
+struct ThreadGuard::Saved {
+  std::unique_ptr<char[]> stack{new char[AltStackSize()]};
+  stack_t oldStack{};
+  sigset_t oldMask{};
+};
 
-ThreadGuard::ThreadGuard() : stack_(new char[AltStackSize()]) {
+ThreadGuard::ThreadGuard() : saved_(std::make_unique<Saved>()) {
   stack_t ss{};
-  ss.ss_sp = stack_.get();
+  ss.ss_sp = saved_->stack.get();
   ss.ss_size = AltStackSize();
-  sigaltstack(&ss, &oldStack_);
+  sigaltstack(&ss, &saved_->oldStack);
   FindStackLimit();
   sigset_t interrupt;
   sigemptyset(&interrupt);
   sigaddset(&interrupt, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &interrupt, &oldMask_);
+  pthread_sigmask(SIG_BLOCK, &interrupt, &saved_->oldMask);
 }
 
 ThreadGuard::~ThreadGuard() {
-  pthread_sigmask(SIG_SETMASK, &oldMask_, nullptr);
-  sigaltstack(&oldStack_, nullptr);
+  pthread_sigmask(SIG_SETMASK, &saved_->oldMask, nullptr);
+  sigaltstack(&saved_->oldStack, nullptr);
 }
 
-HeldSignals::HeldSignals(int wakeFd) : outerFd_(g_wakeFd) {
-  g_wakeFd = wakeFd;
+HeldSignals::HeldSignals(WakeHandle wake) : outer_(g_wakeFd) {
+  g_wakeFd = static_cast<sig_atomic_t>(wake);
   g_holdDepth = g_holdDepth + 1;
 }
 
 HeldSignals::~HeldSignals() {
   g_holdDepth = g_holdDepth - 1;
-  g_wakeFd = outerFd_;
+  g_wakeFd = static_cast<sig_atomic_t>(outer_);
 }
 
 bool HeldSignals::Pending() { return g_heldCode != 0; }
@@ -138,12 +110,6 @@ void HeldSignals::RaiseHeld() {
   if (code == 0) return;
   g_heldCode = 0;
   throw MachineException(code);
-}
-
-QString ExceptionText(uint32_t code) {
-  for (const auto& row : kExceptionTexts)
-    if (row.code == code) return QString::fromLatin1(row.text);
-  return QStringLiteral("Unknown Exception");
 }
 
 uint32_t ExceptionCodeForSignal(int signo, int si_code, bool stackOverflow) {

@@ -2,10 +2,10 @@
 // The machine-exception guard: access violations, division by zero, illegal
 // instructions, stack overflow and Ctrl+C become program error 65535 with the
 // classic exception text, reported by the trap of the step that was running.
-// Signals arrive on an alternate stack, so a stack overflow is caught too.
+// On Linux these are signals, which arrive on an alternate stack, so a stack
+// overflow is caught too; on Windows the exception filter and the console's
+// control handler (windows/exception_filter.cpp).
 #include <QString>
-#include <csetjmp>
-#include <csignal>
 #include <cstdint>
 #include <memory>
 
@@ -17,9 +17,13 @@ namespace zarn {
 // The text of a Windows exception code ("Exception: Access Violation" for
 // 0xC0000005), "Unknown Exception" for any other code.
 QString ExceptionText(uint32_t code);
+// True for a code of that table (a machine exception the guard takes).
+bool KnownException(uint32_t code);
 
+#ifndef _WIN32
 // The exception code that a Linux signal stands for.
 uint32_t ExceptionCodeForSignal(int signo, int si_code, bool stackOverflow);
+#endif
 
 // The error a machine exception becomes: 65535 with the exception's text.
 ZarnError MachineException(uint32_t code);
@@ -32,8 +36,8 @@ ZarnError MachineException(uint32_t code);
 // threads while the guard stands.
 class ThreadGuard {
  public:
-  ThreadGuard();   // an alternate signal stack of the thread's own, SIGINT blocked
-  ~ThreadGuard();  // the thread's earlier signal stack and mask again
+  ThreadGuard();   // Linux: an alternate signal stack of the thread's own, SIGINT blocked
+  ~ThreadGuard();  // Linux: the thread's earlier signal stack and mask again
   ThreadGuard(const ThreadGuard&) = delete;
   ThreadGuard& operator=(const ThreadGuard&) = delete;
 
@@ -45,7 +49,7 @@ class ThreadGuard {
     frame.outer = CurrentGuardFrame();
     CurrentGuardFrame() = &frame;
     uint32_t code = 0;
-    if (sigsetjmp(frame.env, 0) == 0) {
+    if (ZARN_GUARD_SET(frame.env) == 0) {
       std::forward<F>(work)();
     } else {
       code = frame.code;
@@ -55,20 +59,23 @@ class ThreadGuard {
   }
 
  private:
-  std::unique_ptr<char[]> stack_;
-  stack_t oldStack_{};
-  sigset_t oldMask_{};
+  struct Saved;
+  std::unique_ptr<Saved> saved_;
 };
+
+// What tells an open box to close: the write end of a pipe on Linux, an
+// event handle on Windows.
+using WakeHandle = std::intptr_t;
 
 // While a modal box is open, its event loop must not be left by a jump out of
 // a signal handler: Qt's state would be torn and the next box would crash.
 // For as long as one of these stands, Ctrl+C and any exception signal that
-// another process sends are held instead; a byte written to wakeFd tells the
-// box to close. Once it has closed, RaiseHeld throws the held exception as
+// another process sends are held instead, and `wake` is signalled (a byte
+// written to the pipe, the event set) to tell the box to close. Once it has closed, RaiseHeld throws the held exception as
 // its error (65535), for the trap of the step that opened the box.
 class HeldSignals {
  public:
-  explicit HeldSignals(int wakeFd);
+  explicit HeldSignals(WakeHandle wake);
   ~HeldSignals();
   HeldSignals(const HeldSignals&) = delete;
   HeldSignals& operator=(const HeldSignals&) = delete;
@@ -77,12 +84,12 @@ class HeldSignals {
   static void RaiseHeld();
 
  private:
-  int outerFd_;
+  WakeHandle outer_;
 };
 
 // Installs the guard once per process (later calls do nothing).
 void vbwInitializeProtector();
-// Installs the signal handlers themselves.
+// Installs the handlers themselves.
 void vbwHandleException();
 
 }  // namespace zarn

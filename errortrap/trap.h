@@ -22,7 +22,6 @@
 #include <QLocale>
 #include <QSet>
 #include <QString>
-#include <csetjmp>
 #include <exception>
 #include <functional>
 #include <new>
@@ -30,6 +29,7 @@
 #include <utility>
 
 #include "errortrap/error.h"
+#include "errortrap/guard_jump.h"
 #include "errortrap/procedures.h"
 
 namespace zarn {
@@ -79,13 +79,13 @@ QString PlainSentence(Proc procedure, const QString& own = QString());
 // locale, which stands for no desktop, writes "09/12/2026 16:58:09".
 QString GeneralDateTime(const QDateTime& t, const QLocale& locale = QLocale::system());
 
-// A machine exception caught while a step ran; filled by the signal handler.
+// A machine exception caught while a step ran; filled by the guard's handler.
 struct GuardFrame {
-  sigjmp_buf env;
+  GuardJump env;
   GuardFrame* outer = nullptr;
   volatile unsigned int code = 0;  // exception code of the machine exception
 };
-// The innermost running step, read by the signal handler.
+// The innermost running step, read by the guard's handler.
 GuardFrame*& CurrentGuardFrame();
 
 // Where a statement is written, from the compilers' call-site builtins
@@ -133,7 +133,7 @@ class Trap {
       GuardFrame frame;
       frame.outer = CurrentGuardFrame();
       CurrentGuardFrame() = &frame;
-      if (sigsetjmp(frame.env, 0) == 0) {
+      if (ZARN_GUARD_SET(frame.env) == 0) {
         try {
           std::forward<F>(statement)();
           CurrentGuardFrame() = frame.outer;

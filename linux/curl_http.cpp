@@ -17,7 +17,6 @@ namespace zarn {
 
 namespace {
 
-const QString kSource = QStringLiteral("WinHttp.WinHttpRequest");
 
 // WinHTTP error codes as the request object reports them (0x80070000 | code).
 constexpr uint32_t kWinHttpTimeout = 12002;
@@ -31,7 +30,6 @@ constexpr uint32_t kWinHttpInvalidServerResponse = 12152;
 constexpr uint32_t kWinHttpRedirectFailed = 12156;
 constexpr uint32_t kWinHttpSecureFailure = 12175;
 
-constexpr int32_t WinHttpNumber(uint32_t code) { return static_cast<int32_t>(0x80070000u | code); }
 
 struct CurlToWinHttp {
   CURLcode curl;
@@ -56,17 +54,6 @@ constexpr std::array kErrorMap{
     CurlToWinHttp{CURLE_TOO_MANY_REDIRECTS, kWinHttpRedirectFailed},
 };
 
-// The request object follows at most this many redirects.
-constexpr int kMaxRedirects = 10;
-// The platform download function's own limits.
-constexpr long kDownloadConnectMs = 120000;
-constexpr long kDownloadStallMs = 120000;
-// Bounds on what a service can make the client hold or wait for: a reply or
-// a download past the size stops, and so does a transfer, redirects
-// included, that has not finished in the time (it may trickle past the stall
-// limits for ever).
-constexpr qint64 kMaxTransferBytes = qint64{64} * 1024 * 1024;
-constexpr long kTransferDeadlineMs = 10L * 60 * 1000;
 
 void GlobalInit() {
   static std::once_flag once;
@@ -83,29 +70,7 @@ using Easy = std::unique_ptr<CURL, EasyDeleter>;
   for (const auto& row : kErrorMap)
     if (row.curl == rc) code = row.winhttp;
   const QString text = QString::fromUtf8(detail && *detail ? detail : curl_easy_strerror(rc));
-  throw ZarnError(WinHttpNumber(code), kSource, text);
-}
-
-// The address as curl takes it: UTF-8, with blanks, control characters and
-// non-ASCII characters percent-encoded, as the platform's request object
-// escapes them (a decoded "+" arrives here as a blank). Everything else,
-// existing escapes included, goes out as written.
-QByteArray UrlBytes(const QString& url) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  const QByteArray utf8 = url.toUtf8();
-  QByteArray out;
-  out.reserve(utf8.size());
-  for (const char ch : utf8) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c > 0x20 && c < 0x7F) {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
-  }
-  return out;
+  throw ZarnError(WinHttpErrorNumber(code), kWinHttpSource, text);
 }
 
 // Past the cap the transfer stops (libcurl: a write error).
@@ -244,7 +209,7 @@ bool IsHttp(const QByteArray& url) { return url.left(7).toLower() == "http://"; 
 HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& mayAsk) {
   GlobalInit();
   Easy easy(curl_easy_init());
-  if (!easy) throw ZarnError(WinHttpNumber(kWinHttpInternalError), kSource, QStringLiteral("curl_easy_init failed"));
+  if (!easy) throw ZarnError(WinHttpErrorNumber(kWinHttpInternalError), kWinHttpSource, QStringLiteral("curl_easy_init failed"));
   CURL* h = easy.get();
   char error[CURL_ERROR_SIZE];
   HttpReply reply;
@@ -272,7 +237,7 @@ HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, 
   // be checked: one from https to http is not followed, and its own reply is
   // returned, as the platform object does; one to a host that mayAsk refuses
   // is not asked either.
-  QByteArray current = UrlBytes(url);
+  QByteArray current = RequestAddressBytes(url);
   for (int hop = 0;; ++hop) {
     if (!MayAsk(mayAsk, current)) return reply;
     reply = HttpReply{};
@@ -281,7 +246,7 @@ HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, 
     SetBounds(h, started, timeouts.total > 0 ? std::min(timeouts.total, kTransferDeadlineMs) : kTransferDeadlineMs);
     const CURLcode rc = Perform(h, keepWaiting);
     if (rc == CURLE_WRITE_ERROR || rc == CURLE_FILESIZE_EXCEEDED)
-      throw ZarnError(WinHttpNumber(kWinHttpInvalidServerResponse), kSource,
+      throw ZarnError(WinHttpErrorNumber(kWinHttpInvalidServerResponse), kWinHttpSource,
                       QStringLiteral("The reply is larger than 64 MB; it was not read."));
     if (rc != CURLE_OK) ThrowCurl(rc, error);
     long status = 0;
@@ -296,7 +261,7 @@ HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, 
     const QByteArray target(next);
     if (!(IsHttps(target) || (IsHttp(target) && !IsHttps(current)))) return reply;
     if (hop == kMaxRedirects)
-      throw ZarnError(WinHttpNumber(kWinHttpRedirectFailed), kSource, QStringLiteral("Too many redirects"));
+      throw ZarnError(WinHttpErrorNumber(kWinHttpRedirectFailed), kWinHttpSource, QStringLiteral("Too many redirects"));
     current = target;
   }
 }
@@ -306,7 +271,7 @@ bool CurlDownloader::Download(const QString& url, const QString& path, const Hos
   Easy easy(curl_easy_init());
   if (!easy) return false;
   CURL* h = easy.get();
-  QByteArray current = UrlBytes(url);
+  QByteArray current = RequestAddressBytes(url);
   if (!MayAsk(mayAsk, current)) return false;
   // Nothing is created when the folder is missing: open fails first.
   QSaveFile file(NativePath(path));

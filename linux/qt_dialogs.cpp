@@ -1,11 +1,17 @@
 #include "linux/qt_dialogs.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <QWinEventNotifier>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QSocketNotifier>
+#endif
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSocketNotifier>
 #include <memory>
 
 #include "errortrap/exception_guard.h"
@@ -20,6 +26,21 @@ QString ShownText(QString text) {
   return text;
 }
 
+#ifdef _WIN32
+// The event through which a held Ctrl+C closes the open box.
+void Run(QMessageBox& box) {
+  static const HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  {
+    HeldSignals held(reinterpret_cast<WakeHandle>(wake));
+    ResetEvent(wake);
+    QWinEventNotifier notifier(wake);
+    QObject::connect(&notifier, &QWinEventNotifier::activated, &box, [&box] { box.done(0); });
+    // A Ctrl+C that came just before the box could listen.
+    if (!HeldSignals::Pending()) box.exec();
+  }
+  HeldSignals::RaiseHeld();
+}
+#else
 // The pipe through which a held Ctrl+C closes the open box.
 struct WakePipe {
   int fds[2] = {-1, -1};
@@ -53,6 +74,7 @@ void Run(QMessageBox& box, QWidget* owner) {
   }
   HeldSignals::RaiseHeld();
 }
+#endif
 }  // namespace
 
 void QtDialogs::Message(const QString& title, const QString& text) {

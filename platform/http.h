@@ -2,9 +2,33 @@
 // HTTP GET and file download, the two things the web procedures need.
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace zarn {
+
+// Bounds on what a service can make the client hold or wait for, kept by
+// every client: a reply or a download past the size stops, and so does a
+// transfer, redirects included, that has not finished in the time (it may
+// trickle past the stall limits for ever). The request object follows at
+// most kMaxRedirects redirects; downloads have the platform download
+// function's own connect and stall limits.
+inline constexpr qint64 kMaxTransferBytes = qint64{64} * 1024 * 1024;
+inline constexpr long kTransferDeadlineMs = 10L * 60 * 1000;
+inline constexpr int kMaxRedirects = 10;
+inline constexpr long kDownloadConnectMs = 120000;
+inline constexpr long kDownloadStallMs = 120000;
+
+// Failures of the service request are reported as the request object does:
+// this source, and the WinHTTP error code as 0x80070000 | code.
+inline const QString kWinHttpSource = QStringLiteral("WinHttp.WinHttpRequest");
+constexpr int32_t WinHttpErrorNumber(uint32_t code) { return static_cast<int32_t>(0x80070000u | code); }
+
+// The address as it goes out: UTF-8, with blanks, control characters and
+// non-ASCII characters percent-encoded, as the platform's request object
+// escapes them (a decoded "+" arrives here as a blank). Everything else,
+// existing escapes included, goes out as written.
+QByteArray RequestAddressBytes(const QString& url);
 
 // Milliseconds; 0 means no limit.
 struct HttpTimeouts {

@@ -24,7 +24,11 @@ bool RealFileSystem::Append(const QString& path, const QByteArray& bytes) {
   return f.write(bytes) == bytes.size();
 }
 
-bool RealFileSystem::IsLink(const QString& path) const { return QFileInfo(NativePath(path)).isSymLink(); }
+// A junction (Windows) leads elsewhere as a symbolic link does.
+bool RealFileSystem::IsLink(const QString& path) const {
+  const QFileInfo info(NativePath(path));
+  return info.isSymLink() || info.isJunction();
+}
 
 QString ClaimFreeName(const QString& path) {
   const QFileInfo info(path);

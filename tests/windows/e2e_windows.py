@@ -1,0 +1,119 @@
+#!/usr/bin/env python3
+"""Windows zarn under Wine, as its user meets it: the installer run silently
+for this user, its registry keys, a job started through the zarn:// protocol
+against the sample service on loopback (the PDF read with pdftotext, the run
+log read from the clipboard after zarn has ended), an error-log line for a bad
+link, and the uninstall. Run inside an X display (xvfb-run).
+
+usage: e2e_windows.py INSTALLER SOURCE_DIR
+"""
+import base64
+import os
+import pathlib
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "support"))
+from e2e import answer_boxes  # noqa: E402
+
+installer, source = pathlib.Path(sys.argv[1]).resolve(), pathlib.Path(sys.argv[2]).resolve()
+failures = []
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        failures.append(what)
+
+
+def wine(*args, timeout=180, **kw):
+    return subprocess.run(["wine", *args], capture_output=True, text=True, timeout=timeout, **kw)
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+scratch = pathlib.Path(tempfile.mkdtemp(prefix="zarn-wine-"))
+os.environ["WINEPREFIX"] = str(scratch / "prefix")
+os.environ["WINEDEBUG"] = "-all"
+os.environ.pop("QT_QPA_PLATFORM", None)
+try:
+    started = time.monotonic()
+    wine("wineboot", "--init", timeout=300)
+    print(f"(a new Wine prefix: {time.monotonic() - started:.0f} s)")
+
+    # The silent install, for this user.
+    wine(str(installer), "/S", timeout=300)
+    user = os.environ.get("USER") or subprocess.run(["id", "-un"], capture_output=True, text=True).stdout.strip()
+    local = scratch / "prefix" / "drive_c" / "users" / user / "AppData" / "Local"
+    folder = local / "Programs" / "zarn"
+    check((folder / "zarn.exe").is_file() and (folder / "platforms" / "qwindows.dll").is_file(),
+          f"installed into %LOCALAPPDATA%\\Programs\\zarn ({folder})")
+    command = wine("reg", "query", r"HKCU\Software\Classes\zarn\shell\open\command").stdout
+    protocol = wine("reg", "query", r"HKCU\Software\Classes\zarn", "/v", "URL Protocol").stdout
+    check("zarn.exe" in command and '"%1"' in command, "HKCU\\Software\\Classes\\zarn\\shell\\open\\command: "
+          + " ".join(command.split()[-3:]))
+    check("URL Protocol" in protocol, "HKCU\\Software\\Classes\\zarn has URL Protocol")
+    registered = command.split("REG_SZ", 1)[-1].strip()
+
+    def open_link(link):
+        """Runs the registered command for the link as Windows does (Wine's
+        start.exe does not look up URL protocols of the user): from a batch
+        file, so the command line arrives as written."""
+        batch = scratch / "open-link.bat"
+        batch.write_bytes(("@" + registered.replace("%1", link) + "\r\n").encode())
+        return subprocess.Popen(["wine", "cmd", "/c", windows_path(batch)], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    # The sample service, and settings that ask for a PDF copy of every job.
+    pdfs = scratch / "pdf"
+    pdfs.mkdir()
+    (folder / "zarn.ini").write_bytes(f"1\r\n{windows_path(pdfs)}\r\n127.0.0.1\r\n".encode())
+    service = subprocess.Popen([sys.executable, str(source / "examples" / "sample_service.py"),
+                                str(source / "examples"), "--requests", "10", "--seconds", "300"],
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    port = service.stdout.readline().split()[1]
+    try:
+        data = base64.b64encode(f"127.0.0.1:{port}/print?job=invoice".encode()).decode()
+        # As a browser hands the link to Windows: "/" after the data.
+        started = time.monotonic()
+        job = open_link(f"zarn://{data}/")
+        boxes = answer_boxes([job], [["Return"]], 240)
+        print(f"(the job through the protocol: {time.monotonic() - started:.1f} s, {boxes} boxes answered)")
+        found = sorted(pdfs.rglob("*.pdf"))
+        text = subprocess.run(["pdftotext", str(found[0]), "-"], capture_output=True,
+                              encoding="utf-8").stdout if found else ""
+        check("INVOICE" in text and "Hauptstraße 12" in text, f"the PDF copy ({found[0].name if found else 'none'}) "
+              "reads INVOICE and Hauptstraße 12")
+        clip = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True, encoding="utf-8",
+                              timeout=20).stdout
+        check(clip.startswith("ZARN last run: ") and "\nZARN end: " in clip and f"127.0.0.1:{port}" in clip,
+              "the run log is on the clipboard after zarn ended: " + repr(clip[:40]))
+    finally:
+        service.kill()
+        service.wait()
+
+    # A bad link: one error-log line, the trap's box answered Abort (its default).
+    log = folder / "error_handler.txt"
+    bad = open_link("zarn://@@@@/")
+    answer_boxes([bad], [["Return"]], 120)
+    lines = log.read_bytes().decode("utf-8", "replace").splitlines() if log.exists() else []
+    check(len(lines) == 1 and "Location: zarn.mBASE64.Base64Decode" in lines[0],
+          "a bad link leaves one error-log line: " + (lines[0][:90] if lines else "none"))
+
+    # The uninstall: program and registration go, the user's files stay.
+    wine(str(folder / "Uninstall.exe"), "/S", timeout=120)
+    for _ in range(100):  # the uninstaller runs on from a copy of itself
+        if not (folder / "zarn.exe").exists():
+            break
+        time.sleep(0.2)
+    gone = wine("reg", "query", r"HKCU\Software\Classes\zarn").returncode != 0
+    check(not (folder / "zarn.exe").exists() and gone, "the uninstaller removed zarn.exe and the registration")
+    check((folder / "zarn.ini").exists() and log.exists(), "zarn.ini and error_handler.txt stay")
+finally:
+    subprocess.run(["wineserver", "-k"], capture_output=True)
+    subprocess.run(["rm", "-rf", str(scratch)])
+sys.exit(1 if failures else 0)
