@@ -34,11 +34,19 @@
 #include "platform/qt_print_surface.h"
 #include "platform/startup.h"
 #include "qr/qrc_command.h"
+#include "web/service_consent.h"
 #include "web/web.h"
 #include "app/wiring.h"
 #include "version.h"
 
 namespace {
+
+// --forget shows no box.
+class NoDialogs final : public zarn::Dialogs {
+ public:
+  void Message(const QString&, const QString&) override {}
+  zarn::TrapChoice AbortRetryIgnore(const QString&, const QString&) override { return zarn::TrapChoice::Abort; }
+};
 
 // Exit statuses besides 0 (the job ran to its end) and kAbortExitStatus.
 constexpr int kNoDisplayExitStatus = 1;
@@ -53,8 +61,13 @@ void PrintUsage() {
                "  downloads) are in "
             << zarn::ProgramFolder().toStdString()
             << "\n"
-               "  --help     this text\n"
-               "  --version  the version\n"
+               "  --help           this text\n"
+               "  --version        the version\n"
+               "  --forget HOST    forget your answer (Always or Never) for HOST, so that\n"
+               "                   its next job asks again; the answers are kept in\n"
+               "                   "
+            << zarn::ServiceHostsAnswersPath().toStdString()
+            << "\n"
                "Exit status: 0 when the job ran to its end (also after errors answered\n"
                "Ignore), "
             << zarn::kAbortExitStatus << " when an error was answered Abort, " << kNoDisplayExitStatus
@@ -69,6 +82,20 @@ int main(int argc, char** argv) {
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     QCoreApplication app(argc, argv);
     PrintUsage();
+    return 0;
+  }
+  if (argc == 3 && std::strcmp(argv[1], "--forget") == 0) {
+    QCoreApplication app(argc, argv);
+    RealFileSystem files;
+    NoDialogs none;
+    ServiceConsent consent(files, none, ServiceHostsAnswersPath());
+    const QString host = QString::fromLocal8Bit(argv[2]);
+    if (!consent.Forget(host)) {
+      std::cerr << "zarn: no answer for " << ConsentKey(host).toStdString() << " in "
+                << consent.answersPath().toStdString() << "\n";
+      return 1;
+    }
+    std::cout << "zarn: forgot the answer for " << ConsentKey(host).toStdString() << "; its next job asks again\n";
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
@@ -130,6 +157,7 @@ int main(int argc, char** argv) {
   calls.StopPrinting = [&](Engine&) { wiring.surface.DiscardAll(); };
   Job job{engine, http, clipboard, dialogs, files, clock, window, programFolder, commandLine, calls};
   job.serviceHosts = &wiring.hosts.allowed;
+  job.pins = &wiring.pins;
   // The job's end is told to the desktop and to the script's STATUS address.
   DBusNotifier notifier;
   job.notifier = &notifier;

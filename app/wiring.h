@@ -18,6 +18,7 @@
 #include "platform/qr_canvas.h"
 #include "platform/qt_picture.h"
 #include "platform/qt_print_surface.h"
+#include "web/certificate_pins.h"
 #include "web/download_folder.h"
 #include "web/service_consent.h"
 #include "web/service_hosts.h"
@@ -56,11 +57,15 @@ class EngineWiring {
   // some, the user's answers decide which services may print.
   HostGuard hosts;
   ServiceConsent consent;
+  // The keys of https services, pinned at their first job.
+  CertificatePins pins;
   // Where "GF" writes and "DI" reads.
   DownloadFolder downloads;
 };
 
 // The file of the user's answers: $XDG_CONFIG_HOME/zarn/service-hosts.
 QString ServiceHostsAnswersPath();
+// The pinned keys beside it: $XDG_CONFIG_HOME/zarn/certificate-pins.
+QString CertificatePinsPath();
 
 }  // namespace zarn

@@ -21,6 +21,8 @@
 
 namespace zarn {
 
+class CertificatePins;
+
 class HttpClient;
 class Clipboard;
 class MainWindow;
@@ -62,6 +64,8 @@ struct Job {
   HostAllowList* serviceHosts = nullptr;
   // Told of the job's outcome once the run log is on the clipboard. None: no one.
   Notifier* notifier = nullptr;
+  // The service request's pinned keys: a mismatch is named in the notice.
+  const CertificatePins* pins = nullptr;
 };
 
 // Runs the job (steps 1 to 15), then tells the desktop and the script's

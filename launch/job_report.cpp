@@ -138,7 +138,9 @@ Notice JobNotice(const JobOutcome& o, const QString& home) {
       warnings << QStringLiteral("The service reported an error: nothing was printed.");
       break;
     case JobOutcome::Reply::Empty:
-      warnings << QStringLiteral("The service's reply was empty: nothing was printed.");
+      warnings << (o.untrusted.isEmpty() ? QStringLiteral("The service's reply was empty: nothing was printed.")
+                                         : QStringLiteral("The certificate of ") + o.untrusted +
+                                               QStringLiteral(" is not the one pinned at its first job: nothing was run."));
       break;
     case JobOutcome::Reply::NotAScript:
       warnings << (o.htmlReply ? QStringLiteral("The service's reply is a web page, not a print script: nothing was printed.")

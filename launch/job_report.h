@@ -27,6 +27,7 @@ struct JobOutcome {
   QStringList unswitchedDevices;  // DEV names that switched no printer
   bool noPrinter = false;         // the paper run went to the PDF writer: there is no printer
   int spoolerJob = 0;             // the CUPS job number on PaperPrinter(), 0 when not known
+  QString untrusted;              // the service address whose key was not its pin: nothing ran
 };
 
 // The last printer that got paper; empty when none did.

@@ -12,6 +12,7 @@ class QtDialogs final : public Dialogs {
   TrapChoice AbortRetryIgnore(const QString& title, const QString& text) override;
   bool MessageOrStop(const QString& title, const QString& text) override;
   HostAnswer AskHost(const QString& title, const QString& text) override;
+  bool OfferAllow(const QString& title, const QString& text) override;
 };
 
 }  // namespace zarn

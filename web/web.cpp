@@ -8,8 +8,10 @@
 #include <cstdlib>
 
 #include "errortrap/trap.h"
+#include "platform/dialogs.h"
 #include "platform/web.h"
 #include "engine/run_log.h"
+#include "web/certificate_pins.h"
 #include "web/download_folder.h"
 #include "web/service_hosts.h"
 
@@ -119,7 +121,16 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
   // the user is told and the reply stays empty.
   trap.Step([&] {
     refused = false;
+    if (hosts.pins) http.UsePins(hosts.pins);
     refused = AskService(hosts, address, [&](const HostCheck& check) { reply = http.Get(address, timeouts, check); });
+  });
+  // Another key than the pinned one: nothing of the reply is run.
+  trap.Step([&] {
+    if (refused || !hosts.pins || hosts.pins->mismatched().isEmpty()) return;
+    refused = true;
+    const QString text = PinMismatchText(hosts.pins->mismatched(), hosts.pins->path());
+    if (hosts.log) hosts.log->Message(text);
+    if (hosts.dialogs) hosts.dialogs->Message(QStringLiteral("zarn"), text);
   });
   trap.Step([&] {
     if (!refused) text = BodyText(reply);
