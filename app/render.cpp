@@ -25,7 +25,9 @@
 #include "errortrap/exception_guard.h"
 #include "errortrap/trap.h"
 #include "launch/settings_file.h"
-#include "platform/program_folder.h"
+#include "linux/program_folder.h"
+#include "qt/real_file_system.h"
+#include "qt/system_clock.h"
 #include "version.h"
 
 namespace zarn {

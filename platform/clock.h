@@ -10,9 +10,4 @@ class Clock {
   virtual QDateTime Now() const = 0;  // local time
 };
 
-class SystemClock final : public Clock {
- public:
-  QDateTime Now() const override { return QDateTime::currentDateTime(); }
-};
-
 }  // namespace zarn

@@ -8,8 +8,7 @@
 // y growing upwards. The polygons are closed: each repeats its first point last.
 //
 // QrCanvas is the square canvas the QRC command draws that picture on and saves
-// as "qrcode.bmp"; the Qt implementation paints into a QImage.
-#include <QImage>
+// as "qrcode.bmp".
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -45,16 +44,6 @@ class QrCanvas {
   // only once the new one is complete. Throws ZarnError: Invalid picture when
   // nothing was drawn, Path/File access error when the file cannot be written.
   virtual void SaveBmp(const QString& path) = 0;
-};
-
-class QtQrCanvas final : public QrCanvas {
- public:
-  void Draw(const QrPicture& picture, int32_t pixels) override;
-  void SaveBmp(const QString& path) override;
-  const QImage& image() const { return image_; }
-
- private:
-  QImage image_;
 };
 
 }  // namespace zarn

@@ -7,7 +7,7 @@
 #include <QHash>
 #include <QString>
 
-#include "platform/web.h"
+#include "platform/http.h"
 
 namespace zarn {
 

@@ -8,7 +8,7 @@
 #include <QString>
 #include <functional>
 
-#include "platform/web.h"
+#include "platform/http.h"
 
 namespace zarn {
 

@@ -9,7 +9,7 @@
 
 #include "errortrap/trap.h"
 #include "platform/dialogs.h"
-#include "platform/web.h"
+#include "platform/http.h"
 #include "engine/run_log.h"
 #include "web/certificate_pins.h"
 #include "web/download_folder.h"

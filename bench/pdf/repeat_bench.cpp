@@ -18,9 +18,9 @@
 #include "engine/parse_print.h"
 #include "launch/progress_line.h"
 #include "pdf/pdf_output.h"
-#include "platform/pdf_writer_printer.h"
-#include "platform/qt_main_window.h"
-#include "platform/qt_print_surface.h"
+#include "linux/pdf_writer_printer.h"
+#include "linux/qt_main_window.h"
+#include "linux/qt_print_surface.h"
 #include "tests/support/engine_fixture.h"
 
 namespace zarn {

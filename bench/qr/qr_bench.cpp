@@ -5,6 +5,7 @@
 
 #include "qr/qr_code.h"
 #include "qr/qrc_command.h"
+#include "qt/qt_qr_canvas.h"
 
 namespace zarn {
 namespace {

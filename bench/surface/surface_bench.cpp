@@ -16,10 +16,11 @@
 #include "engine/engine.h"
 #include "engine/interpreter.h"
 #include "engine/run_log.h"
-#include "platform/pdf_writer_printer.h"
-#include "platform/qt_picture.h"
-#include "platform/qt_print_surface.h"
+#include "linux/pdf_writer_printer.h"
+#include "linux/qt_picture.h"
+#include "linux/qt_print_surface.h"
 #include "tests/support/fakes.h"
+#include "qt/real_file_system.h"
 
 namespace zarn {
 namespace {

@@ -4,7 +4,7 @@
 #include <QtEndian>
 
 #include "forms/form_store.h"
-#include "platform/file_form_spooler.h"
+#include "linux/file_form_spooler.h"
 #include "tests/support/fakes.h"
 #include "tests/support/form_fakes.h"
 #include "tests/support/qstring_printer.h"

@@ -4,7 +4,7 @@
 
 #include "forms/form_store.h"
 #include "forms/paper_size.h"
-#include "platform/file_form_spooler.h"
+#include "linux/file_form_spooler.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/form_fakes.h"
 #include "tests/support/qstring_printer.h"

@@ -5,7 +5,7 @@
 #include "engine/interpreter.h"
 #include "engine/parse_print.h"
 #include "forms/paper_size.h"
-#include "platform/file_form_spooler.h"
+#include "linux/file_form_spooler.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/form_fakes.h"
 #include "tests/support/qstring_printer.h"

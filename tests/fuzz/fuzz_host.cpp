@@ -3,6 +3,7 @@
 #include "errortrap/trap.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "qt/system_clock.h"
 
 namespace zarn::fuzz {
 namespace {

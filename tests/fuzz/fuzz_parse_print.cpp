@@ -11,6 +11,7 @@
 #include "tests/fuzz/fuzz_host.h"
 #include "tests/support/fakes.h"
 #include "tests/support/recording_surface.h"
+#include "qt/real_file_system.h"
 
 namespace {
 struct World {

@@ -12,9 +12,9 @@
 #include <QTimer>
 #include <memory>
 
-#include "platform/qt_clipboard.h"
-#include "platform/qt_dialogs.h"
-#include "platform/qt_main_window.h"
+#include "linux/qt_clipboard.h"
+#include "linux/qt_dialogs.h"
+#include "linux/qt_main_window.h"
 
 namespace zarn {
 namespace {

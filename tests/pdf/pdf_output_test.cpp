@@ -7,6 +7,7 @@
 
 #include "tests/support/engine_fixture.h"
 #include "tests/support/fake_pdf_writer.h"
+#include "qt/real_file_system.h"
 
 namespace zarn {
 namespace {

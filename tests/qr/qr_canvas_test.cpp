@@ -11,6 +11,7 @@
 #include "qr/qrc_command.h"
 #include "tests/qr/round_trip_texts.h"
 #include "tests/qr/zbar.h"
+#include "qt/qt_qr_canvas.h"
 
 namespace zarn {
 namespace {

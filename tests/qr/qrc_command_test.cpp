@@ -9,6 +9,7 @@
 #include "engine/interpreter.h"
 #include "tests/qr/zbar.h"
 #include "tests/support/engine_fixture.h"
+#include "qt/qt_qr_canvas.h"
 
 namespace zarn {
 namespace {

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "qt/real_file_system.h"
 
 namespace zarn::testing {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/file_form_spooler.h"
+#include "linux/file_form_spooler.h"
 #include "platform/form_spooler.h"
 
 namespace zarn::testing {

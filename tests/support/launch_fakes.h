@@ -7,7 +7,7 @@
 #include "platform/clipboard.h"
 #include "platform/main_window.h"
 #include "platform/notifier.h"
-#include "platform/web.h"
+#include "platform/http.h"
 
 namespace zarn::testing {
 

@@ -14,9 +14,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "platform/cups_jobs.h"
-#include "platform/pdf_writer_printer.h"
-#include "platform/qt_print_surface.h"
+#include "linux/cups_jobs.h"
+#include "linux/pdf_writer_printer.h"
+#include "linux/qt_print_surface.h"
 #include "tests/support/poppler.h"
 
 namespace zarn::testing {

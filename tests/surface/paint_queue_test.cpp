@@ -1,6 +1,6 @@
 // The painting queue: work in order, on its own thread or at once, failures
 // and abandoned documents, one thread across documents.
-#include "platform/paint_queue.h"
+#include "linux/paint_queue.h"
 
 #include <QImage>
 #include <QThread>

@@ -1,5 +1,5 @@
 // The picture loader on Qt's image readers.
-#include "platform/qt_picture.h"
+#include "linux/qt_picture.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 // The real surface drawing into PDF files on our PDF writer printer, read
 // back with poppler.
-#include "platform/qt_print_surface.h"
+#include "linux/qt_print_surface.h"
 
 #include <QFile>
 #include <QFontMetricsF>
@@ -15,8 +15,8 @@
 #include <functional>
 
 #include "errortrap/error.h"
-#include "platform/pdf_writer_printer.h"
-#include "platform/qt_picture.h"
+#include "linux/pdf_writer_printer.h"
+#include "linux/qt_picture.h"
 #include "tests/support/poppler.h"
 
 namespace zarn::testing {

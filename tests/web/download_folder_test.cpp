@@ -9,6 +9,7 @@
 
 #include "engine/job_limits.h"
 #include "tests/support/fakes.h"
+#include "qt/real_file_system.h"
 #include "web/service_consent.h"
 
 namespace zarn {

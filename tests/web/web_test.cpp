@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "errortrap/error.h"
-#include "platform/curl_http.h"
-#include "platform/web.h"
+#include "linux/curl_http.h"
+#include "platform/http.h"
 #include "tests/support/fakes.h"
 #include "engine/interpreter.h"
 #include "tests/support/engine_fixture.h"

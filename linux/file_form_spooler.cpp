@@ -1,4 +1,4 @@
-#include "platform/file_form_spooler.h"
+#include "linux/file_form_spooler.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "platform/segment_run.h"
+#include "linux/segment_run.h"
 
 #include <stdexcept>
 

@@ -32,6 +32,7 @@
 
 #include "platform/clock.h"
 #include "platform/pdf_writer.h"
+#include "qt/system_clock.h"
 
 namespace zarn {
 

@@ -1,4 +1,4 @@
-#include "platform/cups_jobs.h"
+#include "linux/cups_jobs.h"
 
 #include <cups/cups.h>
 

@@ -1,4 +1,4 @@
-#include "platform/startup.h"
+#include "linux/startup.h"
 
 #include <QByteArray>
 #include <fontconfig/fontconfig.h>

@@ -1,4 +1,4 @@
-#include "platform/qr_canvas.h"
+#include "qt/qt_qr_canvas.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "platform/paint_queue.h"
+#include "linux/paint_queue.h"
 
 #include <QThread>
 

@@ -1,4 +1,4 @@
-#include "platform/qt_clipboard.h"
+#include "linux/qt_clipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 // The web interfaces on libcurl's blocking easy interface: each call creates
 // its own handle, finishes the whole transfer on the calling thread and
 // releases the handle again. No window events are processed meanwhile.
-#include "platform/web.h"
+#include "platform/http.h"
 
 namespace zarn {
 

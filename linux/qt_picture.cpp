@@ -1,4 +1,4 @@
-#include "platform/qt_picture.h"
+#include "linux/qt_picture.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>

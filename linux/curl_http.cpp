@@ -1,4 +1,4 @@
-#include "platform/curl_http.h"
+#include "linux/curl_http.h"
 
 #include <curl/curl.h>
 #include <openssl/evp.h>

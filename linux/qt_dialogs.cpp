@@ -1,4 +1,4 @@
-#include "platform/qt_dialogs.h"
+#include "linux/qt_dialogs.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "platform/qt_main_window.h"
+#include "linux/qt_main_window.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "platform/pdf_writer_printer.h"
+#include "linux/pdf_writer_printer.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -8,6 +8,7 @@
 
 #include "errortrap/error.h"
 #include "platform/file_system.h"
+#include "qt/real_file_system.h"
 
 namespace zarn {
 

@@ -1,4 +1,4 @@
-#include "platform/program_folder.h"
+#include "linux/program_folder.h"
 
 #include <QCoreApplication>
 #include <QDir>
