@@ -10,6 +10,7 @@
 #include "engine/drawing.h"
 #include "engine/fonts.h"
 #include "engine/job_limits.h"
+#include "engine/pictures.h"
 #include "engine/script_fields.h"
 #include "engine/text.h"
 #include "errortrap/convert.h"

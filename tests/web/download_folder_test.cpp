@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 
 #include "engine/job_limits.h"
-#include "tests/support/fakes.h"
 #include "qt/real_file_system.h"
+#include "tests/support/fakes.h"
 #include "web/service_consent.h"
 
 namespace zarn {
