@@ -43,11 +43,19 @@
 #include "qr/qrc_command.h"
 #include "qt/real_file_system.h"
 #include "qt/system_clock.h"
+#include "web/service_consent.h"
 #include "web/web.h"
 #include "app/wiring.h"
 #include "version.h"
 
 namespace {
+
+// --forget shows no box.
+class NoDialogs final : public zarn::Dialogs {
+ public:
+  void Message(const QString&, const QString&) override {}
+  zarn::TrapChoice AbortRetryIgnore(const QString&, const QString&) override { return zarn::TrapChoice::Abort; }
+};
 
 // Exit statuses besides 0 (the job ran to its end) and kAbortExitStatus.
 constexpr int kNoDisplayExitStatus = 1;
@@ -69,8 +77,13 @@ void PrintUsage() {
                "  downloads) are in "
             << zarn::ProgramFolder().toStdString()
             << "\n"
-               "  --help     this text\n"
-               "  --version  the version\n"
+               "  --help           this text\n"
+               "  --version        the version\n"
+               "  --forget HOST    forget your answer (Always or Never) for HOST, so that\n"
+               "                   its next job asks again; the answers are kept in\n"
+               "                   "
+            << zarn::ServiceHostsAnswersPath().toStdString()
+            << "\n"
                "Exit status: 0 when the job ran to its end (also after errors answered\n"
                "Ignore), "
             << zarn::kAbortExitStatus << " when an error was answered Abort or the request was\n"
@@ -90,6 +103,20 @@ int main(int argc, char** argv) {
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     QCoreApplication app(argc, argv);
     PrintUsage();
+    return 0;
+  }
+  if (argc == 3 && std::strcmp(argv[1], "--forget") == 0) {
+    QCoreApplication app(argc, argv);
+    RealFileSystem files;
+    NoDialogs none;
+    ServiceConsent consent(files, none, ServiceHostsAnswersPath());
+    const QString host = QString::fromLocal8Bit(argv[2]);
+    if (!consent.Forget(host)) {
+      std::cerr << "zarn: no answer for " << ConsentKey(host).toStdString() << " in "
+                << consent.answersPath().toStdString() << "\n";
+      return 1;
+    }
+    std::cout << "zarn: forgot the answer for " << ConsentKey(host).toStdString() << "; its next job asks again\n";
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
@@ -174,6 +201,7 @@ int main(int argc, char** argv) {
   HostRefusal refusal;
   wiring.hosts.lastRefusal = &refusal;
   job.serviceRefusal = &refusal;
+  job.pins = &wiring.pins;
   // The job's end is told to the desktop and to the script's STATUS address.
 #ifdef _WIN32
   TrayNotifier notifier;

@@ -29,8 +29,10 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
 #endif
       engine(surface, surface, log, dialogs, files, pictures, clock),
       consent(files, dialogs, ServiceHostsAnswersPath()),
+      pins(files, CertificatePinsPath()),
       downloads(files, options.programFolder, options.readFolder) {
   engine.programFolder = options.programFolder;
+  downloads.ProtectBelow(&engine.state.PdfFolder);
   // A person at the printer tells jobs apart by their titles in the queue:
   // the PDF name the script gave, else when the document started.
   surface.SetDocumentTitle([this, &clock] {
@@ -40,6 +42,7 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
   hosts.dialogs = &dialogs;
   hosts.log = &log;
   hosts.consent = &consent;
+  hosts.pins = &pins;
   engine.DownloadFile = [this](const QString& source, const QString& target) {
     return DownloadFile(downloader, source, target, hosts, &downloads);
   };
@@ -54,6 +57,10 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
   engine.QRC = [this, events](const QString& text, const std::function<PicturePlace()>& place) {
     return RunQrc(engine, qrCanvas, [events] { if (events) events(); }, text, place);
   };
+}
+
+QString CertificatePinsPath() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/zarn/certificate-pins");
 }
 
 QString ServiceHostsAnswersPath() {

@@ -17,6 +17,7 @@
 #include "platform/file_system.h"
 #include "platform/qr_canvas.h"
 #include "qt/qt_qr_canvas.h"
+#include "web/certificate_pins.h"
 #include "web/download_folder.h"
 #include "web/service_consent.h"
 #include "web/service_hosts.h"
@@ -67,6 +68,8 @@ class EngineWiring {
   // some, the user's answers decide which services may print.
   HostGuard hosts;
   ServiceConsent consent;
+  // The keys of https services, pinned at their first job.
+  CertificatePins pins;
   // Where "GF" writes and "DI" reads.
   DownloadFolder downloads;
 };
@@ -74,5 +77,7 @@ class EngineWiring {
 // The file of the user's answers: $XDG_CONFIG_HOME/zarn/service-hosts
 // (Windows: %APPDATA%\zarn\service-hosts).
 QString ServiceHostsAnswersPath();
+// The pinned keys beside it: $XDG_CONFIG_HOME/zarn/certificate-pins.
+QString CertificatePinsPath();
 
 }  // namespace zarn

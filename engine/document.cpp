@@ -1,5 +1,6 @@
 #include "engine/document.h"
 
+#include "engine/job_limits.h"
 #include "errortrap/convert.h"
 #include "errortrap/trap.h"
 #include "platform/print_surface.h"
@@ -190,8 +191,14 @@ int16_t SimpleStartDoc(Engine& e) {
   return 0;
 }
 
+void CountPage(Engine& e) {
+  if (++e.pagesAsked > kMaxJobPages)
+    throw JobLimit{QStringLiteral("The job asks for more than 200,000 pages; it was stopped.")};
+}
+
 int16_t NewPage(Engine& e) {
   Trap trap(Proc::NewPage);
+  CountPage(e);
   trap.Step([&] { e.surface.NewPage(); });
   trap.Step([&] {
     if (e.Progress) e.Progress();

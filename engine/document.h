@@ -26,6 +26,8 @@ int16_t StartDoc(Engine& e, const QString& orientation, const QString& paper, in
 int16_t SimpleStartDoc(Engine& e);
 int16_t NewPage(Engine& e);
 int16_t EndDoc(Engine& e);
+// One more page of the run; past kMaxJobPages the job ends (JobLimit).
+void CountPage(Engine& e);
 
 // Opens the page the way StartDoc and PaperSize do: page-open flag cleared,
 // an empty Print, flag set again.

@@ -51,6 +51,8 @@ struct Engine {
   // has; both 0 outside one.
   int record = 0;
   int records = 0;
+  // Pages asked for in this run: each page break and each record.
+  int pagesAsked = 0;
   // Told when the job has moved on: each record and each new page. It
   // decides itself whether to show anything; empty: nothing is told.
   std::function<void()> Progress;

@@ -9,6 +9,7 @@
 #include "engine/document.h"
 #include "engine/drawing.h"
 #include "engine/fonts.h"
+#include "engine/job_limits.h"
 #include "engine/pictures.h"
 #include "engine/script_fields.h"
 #include "engine/text.h"
@@ -104,8 +105,9 @@ void RunGetFile(Engine& e, const FieldArgs& f) {
 }
 
 void RunMsgBox(Engine& e, const FieldArgs& f) {
-  const QString title = f.Text(1);
-  const QString text = f.Text(2) + QStringLiteral("\r\n") + f.Text(3);
+  // Laid out whole, megabytes of text keep the box from showing for minutes.
+  const QString title = BoxText(f.Text(1));
+  const QString text = BoxText(f.Text(2) + QStringLiteral("\r\n") + f.Text(3));
   // A script may show a box or two; from the third on the user can end a
   // flood of them, and the job with it.
   constexpr int kBoxesBeforeStop = 2;

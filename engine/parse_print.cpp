@@ -5,6 +5,7 @@
 
 #include "engine/document.h"
 #include "engine/interpreter.h"
+#include "engine/job_limits.h"
 #include "errortrap/error.h"
 #include "errortrap/trap.h"
 #include "platform/clock.h"
@@ -18,8 +19,15 @@ static_assert(kDataMarkers[0].action == DataAction::PrintRecord);
 
 // Every occurrence of name, left to right, inserted text not searched again.
 // An empty name matches nothing (QString would insert between every character).
+// A value that holds later field names grows the text by their product: the
+// job ends before the text passes kMaxExpandedChars.
 void ReplaceAll(QString& text, const QString& name, const QString& value) {
   if (name.isEmpty()) return;
+  if (value.size() > name.size()) {
+    const qsizetype grows = text.count(name, Qt::CaseSensitive) * (value.size() - name.size());
+    if (text.size() + grows > kMaxExpandedChars)
+      throw JobLimit{QStringLiteral("A record of the repeat section grows past 64 MB of script; the job was stopped.")};
+  }
   text.replace(name, value, Qt::CaseSensitive);
 }
 
@@ -39,6 +47,7 @@ void RunDataLine(Engine& e, Trap& trap, const RepeatSection& section, const QStr
         QStringList values;
         QString filled;
         ++e.record;
+        CountPage(e);
         if (e.Progress) e.Progress();
         trap.Step([&] { e.log.Message(QStringLiteral("RepeatData are:'") + line + u'\''); });
         trap.Step([&] { values = line.split(u'|'); });
@@ -159,6 +168,7 @@ QString PdfTimeStamp(Engine& e) {
 
 void ParsePrint(Engine& e, const QString& script, int16_t pdfPass) {
   Trap trap(Proc::ParsePrint);
+  e.pagesAsked = 0;
   const qsizetype repeatAt = script.indexOf(kRepeatMarker);
   if (repeatAt >= 0) {
     if (IsPdfMerge(script.left(repeatAt)))

@@ -4,13 +4,29 @@
 // engine's own lines begin with "MESSAGE :".
 #include <QString>
 
+#include "engine/job_limits.h"
+
 namespace zarn {
 
 class RunLog {
  public:
-  void Clear() { text_.clear(); }
-  void Reset(const QString& firstLine) { text_ = firstLine + QStringLiteral("\r\n"); }
+  void Clear() {
+    text_.clear();
+    cut_ = false;
+  }
+  void Reset(const QString& firstLine) {
+    Clear();
+    AppendLine(firstLine);
+  }
+  // Past kMaxRunLogChars one line says the log was cut, and nothing more
+  // is kept: a template that logs a line per command cannot fill the memory.
   void AppendLine(const QString& line) {
+    if (cut_) return;
+    if (text_.size() + line.size() + 2 > kMaxRunLogChars) {
+      cut_ = true;
+      text_ += QStringLiteral("MESSAGE :The run log reached 8 MB; later lines were left out.\r\n");
+      return;
+    }
     text_ += line;
     text_ += QStringLiteral("\r\n");
   }
@@ -22,6 +38,7 @@ class RunLog {
 
  private:
   QString text_;
+  bool cut_ = false;
 };
 
 }  // namespace zarn

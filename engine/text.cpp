@@ -1,6 +1,7 @@
 #include "engine/text.h"
 
 #include "engine/coordinates.h"
+#include "engine/job_limits.h"
 #include "errortrap/convert.h"
 #include "errortrap/error.h"
 #include "errortrap/trap.h"
@@ -19,6 +20,11 @@ constexpr qsizetype kMaxPosition = 32767;
 int32_t OwnExtent(double measured) {
   const int32_t rounded = RoundToLong(measured);
   return rounded < measured ? AddLong(rounded, 1) : rounded;
+}
+
+// Only what a page can show is measured and laid out.
+void CutToShown(QString& text) {
+  if (text.size() > kMaxShownTextChars) text.truncate(kMaxShownTextChars);
 }
 
 bool IsRelative(const QString& mode, char16_t axis) { return mode.toUpper() == QStringView(&axis, 1); }
@@ -82,8 +88,9 @@ void TrimSpaces(QString& line) {
 
 int16_t SimplePrint(Engine& e, const QString& text) {
   Trap trap(Proc::SimplePrint);
-  if (e.Drawn) e.Drawn(e.surface.CurrentX(), e.surface.CurrentY(), e.surface.TextWidth(text), e.surface.TextHeight(text), text);
-  trap.Step([&] { e.surface.Print(text); });
+  const QString shown = text.size() > kMaxShownTextChars ? text.left(kMaxShownTextChars) : text;
+  if (e.Drawn) e.Drawn(e.surface.CurrentX(), e.surface.CurrentY(), e.surface.TextWidth(shown), e.surface.TextHeight(shown), shown);
+  trap.Step([&] { e.surface.Print(shown); });
   return 0;
 }
 
@@ -91,6 +98,7 @@ int16_t MoveXText(Engine& e, int32_t x, QString text, int32_t width, int32_t hei
                   int32_t wrap) {
   Trap trap(Proc::MoveXText);
   const PrintState& s = e.state;
+  CutToShown(text);
   trap.Step([&] { x = AddLong(AddLong(x, s.OriginX), s.MarginLeft); });
   const int32_t y = s.LastY;
   PrintArea(e, trap, x, y, text, width, height, align, wrap, false);
@@ -101,6 +109,7 @@ int16_t PrintText(Engine& e, int32_t x, int32_t y, QString text, int32_t width, 
                   const QString& align, int32_t wrap, const QString& mode) {
   Trap trap(Proc::PrintText);
   const PrintState& s = e.state;
+  CutToShown(text);
   trap.Step([&] { text.replace(QStringLiteral("&at;"), QStringLiteral("@")); });
   if (IsRelative(mode, u'X')) {
     trap.Step([&] { SFXR(e, x); });

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "decoding/decoding.h"
+#include "engine/job_limits.h"
 #include "engine/parse_print.h"
 #include "engine/print_state.h"
 #include "errortrap/trap.h"
@@ -18,6 +19,7 @@
 #include "platform/main_window.h"
 #include "platform/notifier.h"
 #include "version.h"
+#include "web/certificate_pins.h"
 #include "web/service_hosts.h"
 #include "web/web.h"
 
@@ -172,7 +174,7 @@ int Form_Load(Job& job) {
   } else if (serviceError) {
     // 11: the service's own error message; nothing is printed.
     QString message;
-    trap.Step([&] { message = QString(response).replace(u'|', QStringLiteral("\r\n")); });
+    trap.Step([&] { message = BoxText(QString(response).replace(u'|', QStringLiteral("\r\n"))); });
     trap.Step([&] { job.dialogs.Message(kTitle, message); });
   } else {
     // The user may stop the job from a script's message box: nothing more
@@ -210,6 +212,13 @@ int Form_Load(Job& job) {
         if (calls.StopPrinting) calls.StopPrinting(e);
       });
       trap.Step([&] { log.Message(QStringLiteral("Stopped by the user")); });
+    } catch (const JobLimit& limit) {
+      // Nothing half-written stays: the documents being made are dropped.
+      trap.Step([&] {
+        if (calls.StopPrinting) calls.StopPrinting(e);
+      });
+      trap.Step([&] { log.Message(limit.text); });
+      trap.Step([&] { throw ZarnError(static_cast<int32_t>(RuntimeError::OutOfMemory), kTitle, limit.text); });
     }
     e.Progress = nullptr;
     trap.Step([&] { job.window.ProcessEvents(); });
@@ -230,6 +239,7 @@ int Form_Load(Job& job) {
     outcome.refusedAnswers = refusal.answersPath;
     if (unreachable) outcome.unreachableHost = UrlHost(request);
     if (outcome.noPrinter && calls.PrintSystemRunning) outcome.printSystemDown = !calls.PrintSystemRunning();
+    if (job.pins) outcome.untrusted = job.pins->mismatched();
   });
   trap.Step([&] {
     statusAddress = cancelled ? QString() : state.StatusAddress;

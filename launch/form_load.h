@@ -22,6 +22,8 @@
 
 namespace zarn {
 
+class CertificatePins;
+
 class HttpClient;
 class Clipboard;
 class MainWindow;
@@ -75,6 +77,8 @@ struct Job {
   // Who refused the service's host, as the caller's GetURL reports it. None: not known.
   HostRefusal* serviceRefusal = nullptr;
   JobSoFar soFar;
+  // The service request's pinned keys: a mismatch is named in the notice.
+  const CertificatePins* pins = nullptr;
 };
 
 // Runs the job (steps 1 to 15), then tells the desktop and the script's

@@ -207,9 +207,12 @@ Notice JobNotice(const JobOutcome& o, const QString& home) {
   } else if (!o.refusedHost.isEmpty()) {
     warnings << (o.refusedByHostLine
                      ? o.refusedHost + QStringLiteral(" is not among the service hosts of zarn.ini: it was not asked, nothing was printed.")
-                     : QStringLiteral("Print jobs from ") + o.refusedHost +
-                           QStringLiteral(" are refused by your answer (") + WithHome(o.refusedAnswers, home) +
-                           QStringLiteral("): it was not asked, nothing was printed."));
+                     : o.refusedAnswers.isEmpty()
+                           ? QStringLiteral("Print jobs from ") + o.refusedHost +
+                                 QStringLiteral(" were refused by you for this job: nothing was printed.")
+                           : QStringLiteral("Print jobs from ") + o.refusedHost +
+                                 QStringLiteral(" are refused by your answer (") + WithHome(o.refusedAnswers, home) +
+                                 QStringLiteral("): it was not asked, nothing was printed."));
   } else if (!o.unreachableHost.isEmpty()) {
     warnings << QStringLiteral("The print service at ") + o.unreachableHost +
                     QStringLiteral(" did not answer: nothing was printed (see ") + log + QStringLiteral(").");
@@ -219,7 +222,9 @@ Notice JobNotice(const JobOutcome& o, const QString& home) {
         warnings << QStringLiteral("The service reported an error: nothing was printed.");
         break;
       case JobOutcome::Reply::Empty:
-        warnings << QStringLiteral("The service's reply was empty: nothing was printed.");
+        warnings << (o.untrusted.isEmpty() ? QStringLiteral("The service's reply was empty: nothing was printed.")
+                                           : QStringLiteral("The certificate of ") + o.untrusted +
+                                                 QStringLiteral(" is not the one pinned at its first job: nothing was run."));
         break;
       case JobOutcome::Reply::NotAScript:
         warnings << (o.htmlReply ? QStringLiteral("The service's reply is a web page, not a print script: nothing was printed.")

@@ -37,6 +37,7 @@ struct JobOutcome {
   QString unreachableHost;        // the service's host, when it did not answer
   QString errorLog;               // the error log's full path
   SpoolerReport spooler;          // what the spooler did with PaperPrinter()'s last document
+  QString untrusted;              // the service address whose key was not its pin: nothing ran
 };
 
 // The last printer that got paper; empty when none did.

@@ -1,11 +1,15 @@
 #include "linux/curl_http.h"
 
 #include <curl/curl.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
 
 #include <QElapsedTimer>
 #include <QSaveFile>
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -116,11 +120,10 @@ struct UrlDeleter {
   void operator()(CURLU* u) const { curl_url_cleanup(u); }
 };
 
-// Whether the check lets url be asked, with the host and port read by
-// libcurl's own parser, so the check sees exactly the host that the request
-// goes to.
-bool MayAsk(const HostCheck& check, const QByteArray& url) {
-  if (!check) return true;
+// The host and port of url as libcurl's own parser reads them, so that the
+// check sees exactly the host that the request goes to: an empty host and -1
+// when it names none.
+std::pair<QString, int> HostAndPort(const QByteArray& url) {
   std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
   QString host;
   int port = -1;
@@ -134,6 +137,13 @@ bool MayAsk(const HostCheck& check, const QByteArray& url) {
       port = QByteArray(part).toInt();
     curl_free(part);
   }
+  return {host, port};
+}
+
+// Whether the check lets url be asked.
+bool MayAsk(const HostCheck& check, const QByteArray& url) {
+  if (!check) return true;
+  const auto [host, port] = HostAndPort(url);
   return check(host, port);
 }
 
@@ -204,6 +214,43 @@ CURLcode Perform(CURL* h, const std::function<bool()>& keepWaiting) {
 bool IsHttps(const QByteArray& url) { return url.left(8).toLower() == "https://"; }
 bool IsHttp(const QByteArray& url) { return url.left(7).toLower() == "http://"; }
 
+// "https://host:port" (IPv6 in brackets, as libcurl gives it), the address a
+// pin is kept for.
+QString Origin(const QByteArray& url, bool secure) {
+  const auto [host, port] = HostAndPort(url);
+  return (secure ? QStringLiteral("https://") : QStringLiteral("http://")) + host.toLower() + u':' +
+         QString::number(port);
+}
+
+// "sha256//" + Base64 of the SHA-256 of the certificate's SubjectPublicKeyInfo,
+// as libcurl's CURLOPT_PINNEDPUBLICKEY takes it; empty when it cannot be read.
+QString KeyPin(const char* pem) {
+  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem, -1), BIO_free);
+  if (!bio) return {};
+  std::unique_ptr<X509, decltype(&X509_free)> cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr), X509_free);
+  if (!cert) return {};
+  unsigned char* der = nullptr;
+  const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert.get()), &der);
+  if (length <= 0) return {};
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  const bool ok = EVP_Digest(der, static_cast<size_t>(length), digest, &size, EVP_sha256(), nullptr) == 1;
+  OPENSSL_free(der);
+  if (!ok) return {};
+  return QStringLiteral("sha256//") +
+         QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), static_cast<qsizetype>(size)).toBase64());
+}
+
+// The key of the server's own certificate, the first of the chain libcurl saw.
+QString ServerKeyPin(CURL* h) {
+  curl_certinfo* info = nullptr;
+  if (curl_easy_getinfo(h, CURLINFO_CERTINFO, &info) != CURLE_OK || info == nullptr || info->num_of_certs < 1)
+    return {};
+  for (curl_slist* field = info->certinfo[0]; field; field = field->next)
+    if (std::strncmp(field->data, "Cert:", 5) == 0) return KeyPin(field->data + 5);
+  return {};
+}
+
 }  // namespace
 
 HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& mayAsk) {
@@ -242,9 +289,30 @@ HttpReply CurlHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, 
     if (!MayAsk(mayAsk, current)) return reply;
     reply = HttpReply{};
     error[0] = '\0';
+    // Trust on first use: a pinned address must show its key again; plain
+    // http to a pinned host is not asked at all.
+    const bool secure = IsHttps(current);
+    const QString origin = pins_ ? Origin(current, secure) : QString();
+    const QByteArray pin = pins_ && secure ? pins_->Pin(origin).toLatin1() : QByteArray();
+    if (pins_ && !secure && pins_->Pinned(HostAndPort(current).first)) {
+      pins_->Mismatch(origin);
+      return HttpReply{};
+    }
+    curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, pin.isEmpty() ? nullptr : pin.constData());
+    curl_easy_setopt(h, CURLOPT_CERTINFO, pins_ && secure && pin.isEmpty() ? 1L : 0L);
+    // A connection kept from an earlier hop was not checked against this pin.
+    curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, pin.isEmpty() ? 0L : 1L);
     curl_easy_setopt(h, CURLOPT_URL, current.constData());
     SetBounds(h, started, timeouts.total > 0 ? std::min(timeouts.total, kTransferDeadlineMs) : kTransferDeadlineMs);
     const CURLcode rc = Perform(h, keepWaiting);
+    if (rc == CURLE_SSL_PINNEDPUBKEYNOTMATCH && pins_) {
+      pins_->Mismatch(origin);
+      return HttpReply{};
+    }
+    if (rc == CURLE_OK && pins_ && secure && pin.isEmpty()) {
+      const QString seen = ServerKeyPin(h);
+      if (!seen.isEmpty()) pins_->Record(origin, seen);
+    }
     if (rc == CURLE_WRITE_ERROR || rc == CURLE_FILESIZE_EXCEEDED)
       throw ZarnError(WinHttpErrorNumber(kWinHttpInvalidServerResponse), kWinHttpSource,
                       QStringLiteral("The reply is larger than 64 MB; it was not read."));

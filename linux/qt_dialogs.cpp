@@ -10,8 +10,11 @@
 
 #include <QSocketNotifier>
 #endif
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <memory>
 
 #include "errortrap/exception_guard.h"
@@ -28,8 +31,9 @@ QString ShownText(QString text) {
 
 #ifdef _WIN32
 // The event through which a held Ctrl+C closes the open box.
-void Run(QMessageBox& box) {
+void Run(QMessageBox& box, QWidget* owner) {
   static const HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (owner) box.setParent(owner, box.windowFlags());
   {
     HeldSignals held(reinterpret_cast<WakeHandle>(wake));
     ResetEvent(wake);
@@ -93,19 +97,78 @@ bool QtDialogs::MessageOrStop(const QString& title, const QString& text) {
   return box.clickedButton() == stop;
 }
 
+namespace {
+// A box that a page may open while the user types elsewhere: its buttons take
+// no key and no click for their first second, so keystrokes meant for another
+// window cannot answer it (the way browsers guard their permission prompts).
+constexpr int kConsentGuardMs = 1000;
+
+void GuardButtons(QMessageBox& box) {
+  const QList<QAbstractButton*> buttons = box.buttons();
+  for (QAbstractButton* b : buttons) b->setEnabled(false);
+  QTimer::singleShot(kConsentGuardMs, &box, [buttons] {
+    for (QAbstractButton* b : buttons) b->setEnabled(true);
+  });
+}
+
+// Escape and the close button give no answer while the buttons sleep.
+class GuardedBox final : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+  QAbstractButton* closed = nullptr;  // what Escape and the close button mean
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (closed && !closed->isEnabled()) return;
+    QMessageBox::keyPressEvent(event);
+  }
+  void closeEvent(QCloseEvent* event) override {
+    if (closed && !closed->isEnabled()) {
+      event->ignore();
+      return;
+    }
+    QMessageBox::closeEvent(event);
+  }
+};
+
+}  // namespace
+
 HostAnswer QtDialogs::AskHost(const QString& title, const QString& text) {
-  QMessageBox box(QMessageBox::Question, title, ShownText(text), QMessageBox::NoButton);
+  GuardedBox box(QMessageBox::Question, title, ShownText(text), QMessageBox::NoButton);
   box.setTextFormat(Qt::PlainText);
   QPushButton* always = box.addButton(QStringLiteral("&Always"), QMessageBox::AcceptRole);
   QPushButton* once = box.addButton(QStringLiteral("&This time"), QMessageBox::AcceptRole);
   QPushButton* never = box.addButton(QStringLiteral("&Never"), QMessageBox::RejectRole);
+  // Closing the box refuses this once, remembered nowhere: a hidden button
+  // stands for it, so that it is told apart from Never.
+  QPushButton* notNow = box.addButton(QStringLiteral("Not now"), QMessageBox::RejectRole);
+  notNow->hide();
+  box.setEscapeButton(notNow);
+  box.closed = notNow;
+  // This time, never Always, is what Return (after the first second) answers.
+  always->setAutoDefault(false);
+  never->setAutoDefault(false);
   box.setDefaultButton(once);
-  // Closing the box allows nothing, and is not remembered either.
-  box.setEscapeButton(never);
+  GuardButtons(box);
   Run(box, owner_);
   if (box.clickedButton() == always) return HostAnswer::Always;
   if (box.clickedButton() == once) return HostAnswer::ThisTime;
-  return HostAnswer::Never;
+  if (box.clickedButton() == never) return HostAnswer::Never;
+  return HostAnswer::NotNow;
+}
+
+bool QtDialogs::OfferAllow(const QString& title, const QString& text) {
+  GuardedBox box(QMessageBox::Question, title, ShownText(text), QMessageBox::NoButton);
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* allow = box.addButton(QStringLiteral("&Allow from now on"), QMessageBox::AcceptRole);
+  QPushButton* keep = box.addButton(QStringLiteral("&Keep refusing"), QMessageBox::RejectRole);
+  box.setDefaultButton(keep);
+  box.setEscapeButton(keep);
+  box.closed = keep;
+  allow->setAutoDefault(false);
+  GuardButtons(box);
+  Run(box, owner_);
+  return box.clickedButton() == allow;
 }
 
 TrapChoice QtDialogs::AbortRetryIgnore(const QString& title, const QString& text, const QString& plain) {

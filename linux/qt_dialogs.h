@@ -20,6 +20,7 @@ class QtDialogs final : public Dialogs {
 
  private:
   QWidget* owner_ = nullptr;
+  bool OfferAllow(const QString& title, const QString& text) override;
 };
 
 }  // namespace zarn

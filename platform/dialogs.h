@@ -7,8 +7,9 @@
 namespace zarn {
 
 enum class TrapChoice { Abort, Retry, Ignore };
-// May a service host send print jobs: for good, for this run, or never.
-enum class HostAnswer { Always, ThisTime, Never };
+// May a service host send print jobs: for good, for this run, or never;
+// NotNow: the box was closed (Escape), which refuses this once only.
+enum class HostAnswer { Always, ThisTime, Never, NotNow };
 
 class Dialogs {
  public:
@@ -28,7 +29,13 @@ class Dialogs {
   virtual HostAnswer AskHost(const QString& title, const QString& text) {
     (void)title;
     (void)text;
-    return HostAnswer::Never;
+    return HostAnswer::NotNow;
+  }
+  // A refused host's box, which offers to allow it from now on; true when
+  // the user chose that. Where no one can be asked, nothing changes.
+  virtual bool OfferAllow(const QString& title, const QString& text) {
+    Message(title, text);
+    return false;
   }
 };
 

@@ -29,6 +29,12 @@ class FileSystem {
   virtual QString CreateFreeName(const QString& path) = 0;
   // Removes path when it is an empty file (a claimed name nothing was written to).
   virtual void RemoveIfEmpty(const QString& path) = 0;
+  // The size of a file in bytes; -1 when there is none.
+  virtual qint64 Size(const QString& path) const = 0;
+  // Removes a file; false when it could not.
+  virtual bool Remove(const QString& path) = 0;
+  // Writes the file anew, whole or not at all; false on failure.
+  virtual bool Replace(const QString& path, const QByteArray& bytes) = 0;
 };
 
 // "\" as separator, for paths that scripts and settings give.

@@ -55,6 +55,23 @@ using HostCheck = std::function<bool(const QString& host, int port)>;
 
 // Thrown by Get when keepWaiting said no: not an error, so it passes every trap.
 struct TransferCancelled {};
+// Public keys of https services, kept at the first job from each
+// "https://HOST:PORT" (trust on first use), so that whoever sits between the
+// desk and a service the user allowed cannot hand back a script of their own.
+class KeyPins {
+ public:
+  virtual ~KeyPins() = default;
+  // The key pinned for origin ("https://host:port", the host as
+  // CanonicalHost has it), as "sha256//" + the Base64 of the SHA-256 of its
+  // SubjectPublicKeyInfo; empty when none is.
+  virtual QString Pin(const QString& origin) = 0;
+  // Whether any https origin on host has a pin: then plain http to it is not asked.
+  virtual bool Pinned(const QString& host) = 0;
+  virtual void Record(const QString& origin, const QString& pin) = 0;
+  // origin (or "http://host:port") answered with another key, or without
+  // TLS: nothing was asked of it.
+  virtual void Mismatch(const QString& origin) = 0;
+};
 
 class HttpClient {
  public:
@@ -62,13 +79,21 @@ class HttpClient {
   // Asked every few hundredths of a second while Get waits for the service,
   // when set; false stops the transfer at once and Get throws TransferCancelled.
   std::function<bool()> keepWaiting;
+  // The pins the requests keep to; none: any certificate, as before.
+  void UsePins(KeyPins* pins) { pins_ = pins; }
   // A GET of url; any certificate is accepted. Throws ZarnError when no reply
   // arrives (unresolvable host, refused connection, time-out, bad address),
   // when the reply is larger than 64 MB, or when it has not all arrived 10
   // minutes after the request, redirects included.
   // The HTTP status is not an error. A request that mayAsk refuses is not
   // sent: the reply is then the last one received (empty for the first).
+  // With pins, an https origin's first reply pins its key, and a later one
+  // with another key, or plain http to a pinned host, is not asked: the
+  // pins are told (Mismatch) and the reply is empty.
   virtual HttpReply Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& mayAsk = {}) = 0;
+
+ protected:
+  KeyPins* pins_ = nullptr;
 };
 
 class Downloader {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 namespace zarn {
 
@@ -54,5 +55,17 @@ void RemoveEmptyFile(const QString& path) {
 }
 
 void RealFileSystem::RemoveIfEmpty(const QString& path) { RemoveEmptyFile(NativePath(path)); }
+
+qint64 RealFileSystem::Size(const QString& path) const {
+  const QFileInfo info(NativePath(path));
+  return info.isFile() ? info.size() : -1;
+}
+
+bool RealFileSystem::Remove(const QString& path) { return QFile::remove(NativePath(path)); }
+
+bool RealFileSystem::Replace(const QString& path, const QByteArray& bytes) {
+  QSaveFile file(NativePath(path));
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
 
 }  // namespace zarn

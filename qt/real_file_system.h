@@ -23,6 +23,9 @@ class RealFileSystem final : public FileSystem {
   bool IsLink(const QString& path) const override;
   QString CreateFreeName(const QString& path) override;
   void RemoveIfEmpty(const QString& path) override;
+  qint64 Size(const QString& path) const override;
+  bool Remove(const QString& path) override;
+  bool Replace(const QString& path, const QByteArray& bytes) override;
 };
 
 }  // namespace zarn

@@ -11,7 +11,10 @@
 #   bash scripts/install.sh --uninstall [folder]
 # --uninstall removes what the install put there, the links and the handler
 # registration, and leaves the user's files alone: zarn.ini, the error log,
-# qrcode.bmp, downloads and PDF files.
+# qrcode.bmp, downloads and PDF files. What it removes is what its own record
+# names, kept outside the program folder (where a script's download could
+# write) under ~/.local/state/zarn, and only while each file still has the
+# content it was installed with.
 # ZARN_BUILD names another build folder than build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,8 +27,12 @@ build=${ZARN_BUILD:-build}
 applications=$data/applications
 bin=$HOME/.local/bin
 man=$data/man/man1
-# What this script installed, one path a line: kept in the folder for --uninstall.
-manifest=$folder/.installed-files
+# What this script installed: "sha256  path" a line (a link: "link  path"),
+# one record per install folder, outside that folder.
+state=${XDG_STATE_HOME:-$HOME/.local/state}/zarn
+manifest=$state/installed-$(printf '%s' "$folder" | sha256sum | cut -c1-16)
+# Where an install before this record kept its list: in the folder itself.
+old_manifest=$folder/.installed-files
 
 # The registration as xdg-mime writes it: the default handler in mimeapps.list.
 unregister() {
@@ -36,12 +43,38 @@ unregister() {
   return 0
 }
 
+# The install's own names: the only paths an old in-folder list may remove.
+own_path() {
+  case "$1" in
+    "$folder"/zarn|"$folder"/zarn-link|"$folder"/zarn-render|"$folder"/zarn.desktop|"$folder"/zarn.svg) return 0 ;;
+    "$folder"/zarn.ini.example|"$folder"/man/man1/zarn.1|"$folder"/man/man1/zarn-render.1) return 0 ;;
+    "$applications"/zarn.desktop|"$bin"/zarn|"$bin"/zarn-render|"$man"/zarn.1|"$man"/zarn-render.1) return 0 ;;
+  esac
+  return 1
+}
+
 if $uninstall; then
-  [ -f "$manifest" ] || { echo "nothing installed in $folder (no $manifest)" >&2; exit 1; }
-  while IFS= read -r path; do
-    [ -n "$path" ] && { [ -f "$path" ] || [ -L "$path" ]; } && rm -f -- "$path"
-  done < "$manifest"
-  rm -f -- "$manifest"
+  if [ -f "$manifest" ]; then
+    while read -r sum path; do
+      [ -n "$path" ] || continue
+      if [ "$sum" = link ]; then
+        [ -L "$path" ] && rm -f -- "$path"
+      elif [ -f "$path" ] && [ ! -L "$path" ] && [ "$(sha256sum < "$path" | cut -d' ' -f1)" = "$sum" ]; then
+        rm -f -- "$path"
+      elif [ -e "$path" ]; then
+        echo "kept $path: it is no longer the file the install put there" >&2
+      fi
+    done < "$manifest"
+    rm -f -- "$manifest"
+  elif [ -f "$old_manifest" ]; then
+    while IFS= read -r path; do
+      own_path "$path" && { [ -f "$path" ] || [ -L "$path" ]; } && rm -f -- "$path"
+    done < "$old_manifest"
+  else
+    echo "nothing installed in $folder (no $manifest)" >&2
+    exit 1
+  fi
+  rm -f -- "$old_manifest"
   unregister
   command -v update-desktop-database >/dev/null 2>&1 && update-desktop-database -q "$applications" || true
   # Folders the install made, when nothing of the user's is left in them.
@@ -63,8 +96,16 @@ ln -sfn "$folder/zarn" "$bin/zarn"
 ln -sfn "$folder/zarn-render" "$bin/zarn-render"
 ln -sfn "$folder/man/man1/zarn.1" "$man/zarn.1"
 ln -sfn "$folder/man/man1/zarn-render.1" "$man/zarn-render.1"
-printf '%s\n' "$installed" "$applications/zarn.desktop" "$bin/zarn" "$bin/zarn-render" \
-  "$man/zarn.1" "$man/zarn-render.1" > "$manifest"
+mkdir -p "$state"
+rm -f -- "$old_manifest"
+{
+  while IFS= read -r path; do
+    [ -f "$path" ] && printf '%s  %s\n' "$(sha256sum < "$path" | cut -d' ' -f1)" "$path"
+  done <<< "$installed"$'\n'"$applications/zarn.desktop"
+  for path in "$bin/zarn" "$bin/zarn-render" "$man/zarn.1" "$man/zarn-render.1"; do
+    printf 'link  %s\n' "$path"
+  done
+} > "$manifest"
 
 if command -v xdg-mime >/dev/null 2>&1; then
   xdg-mime default zarn.desktop x-scheme-handler/zarn

@@ -7,7 +7,9 @@
 //  - an absolute path, a drive path ("C:\temp\logo.png") or a path with ".."
 //    is written as its last component in that folder instead;
 //  - nothing is written through a symbolic link, nor over the program's own
-//    files (the program, its link handler, zarn.ini, the error log);
+//    files (the program, its link handler, zarn.ini, the error log, what the
+//    install put there), nor below the PDF copy folder;
+//  - a job's downloads stay within 512 MB in all;
 //  - only http and https sources are fetched.
 //
 // A "DI" of the very path a "GF" of this run was given reads the file that GF
@@ -25,7 +27,9 @@ class DownloadFolder {
  public:
   // folder: the program folder, no final "/"; readFolder: where relative
   // paths that no download wrote are read from (empty: the program folder).
-  DownloadFolder(const FileSystem& files, QString folder, QString readFolder = {});
+  DownloadFolder(FileSystem& files, QString folder, QString readFolder = {});
+  // The PDF copy folder, read at each download: nothing is written below it.
+  void ProtectBelow(const QString* pdfFolder) { pdfFolder_ = pdfFolder; }
 
   struct Target {
     QString path;     // where the file is written
@@ -33,7 +37,8 @@ class DownloadFolder {
   };
   // Where a download of source to the script's path goes, or why it may not.
   Target ForDownload(const QString& source, const QString& scriptPath) const;
-  // Records a finished download, for Reading.
+  // Records a finished download, for Reading. Throws JobLimit (and removes
+  // the file) when it takes the job's downloads past their total.
   void Downloaded(const QString& scriptPath, const QString& path);
   // The file a script's path names for reading: what a download of this run
   // wrote for that very path, else the path itself, a relative one taken from
@@ -41,9 +46,11 @@ class DownloadFolder {
   QString ForReading(const QString& scriptPath) const;
 
  private:
-  const FileSystem& files_;
+  FileSystem& files_;
   QString folder_;
   QString readFolder_;
+  const QString* pdfFolder_ = nullptr;
+  qint64 total_ = 0;
   QHash<QString, QString> written_;
 };
 

@@ -12,6 +12,7 @@
 
 namespace zarn {
 
+class CertificatePins;
 class Dialogs;
 class RunLog;
 class ServiceConsent;
@@ -49,7 +50,12 @@ class HostAllowList {
 
 // Lower case, without IPv6 brackets and without the final dot of a fully
 // qualified name, so that every spelling of a host compares alike.
+// A name with non-ASCII letters is in its ASCII (punycode) form.
 QString CanonicalHost(const QString& host);
+// Whether host is one of this machine's own addresses, however written
+// ("localhost", 0, 0.0.0.0, 127.x.y.z in any inet_aton spelling, ::1,
+// ::ffff:127.0.0.1).
+bool IsOwnAddress(const QString& host);
 // "host" or "host:port" (IPv6 in brackets), as a refusal names a host.
 QString HostPortText(const QString& host, int port);
 // The host and port of a web address as a refusal names them; the address
@@ -83,6 +89,8 @@ struct HostGuard {
   RunLog* log = nullptr;
   ServiceConsent* consent = nullptr;
   HostRefusal* lastRefusal = nullptr;  // filled at each refusal, when given
+  // The service request keeps to these pins; none: any certificate.
+  CertificatePins* pins = nullptr;
 };
 
 // The text of a refusal, naming the host.

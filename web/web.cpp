@@ -9,7 +9,9 @@
 
 #include "engine/run_log.h"
 #include "errortrap/trap.h"
+#include "platform/dialogs.h"
 #include "platform/http.h"
+#include "web/certificate_pins.h"
 #include "web/download_folder.h"
 #include "web/service_hosts.h"
 
@@ -131,7 +133,16 @@ QString GetURL(HttpClient& http, QString& address, const HostGuard& hosts) {
   // the user is told and the reply stays empty.
   trap.Step([&] {
     refused = false;
+    if (hosts.pins) http.UsePins(hosts.pins);
     refused = AskService(hosts, address, [&](const HostCheck& check) { reply = http.Get(address, timeouts, check); });
+  });
+  // Another key than the pinned one: nothing of the reply is run.
+  trap.Step([&] {
+    if (refused || !hosts.pins || hosts.pins->mismatched().isEmpty()) return;
+    refused = true;
+    const QString text = PinMismatchText(hosts.pins->mismatched(), hosts.pins->path());
+    if (hosts.log) hosts.log->Message(text);
+    if (hosts.dialogs) hosts.dialogs->Message(QStringLiteral("zarn"), text);
   });
   trap.Step([&] {
     if (!refused) text = BodyText(reply);

@@ -154,6 +154,13 @@ TEST(Interpreter, MessageBoxOnlyInThePrinterRun) {
   EXPECT_EQ(f.trap.Errors(), QStringList({"9 Subscript out of range"}));
 }
 
+TEST(Interpreter, AMessageBoxShowsWhatABoxCan) {
+  EngineFixture f;
+  RunScript(f, "MSGBOX|Note|" + QString(3 * 1024 * 1024, u'a') + "|b", 0, 0);
+  ASSERT_EQ(f.trap.dialogs.messages.size(), 1);
+  EXPECT_EQ(f.trap.dialogs.messages[0], "Note|" + QString(2000, u'a') + "\n[… cut: 3145731 characters in all]");
+}
+
 TEST(Interpreter, OptionalTrailingFields) {
   EngineFixture f;
   f.state.LastY = 1000;
@@ -232,11 +239,11 @@ TEST(Interpreter, EveryDrawingCommandReachesItsProcedure) {
 
 TEST(Interpreter, LongLineWithManyBarsKeepsItsFirstFields) {
   EngineFixture f;
-  QString line = "SPR|" + QString(200000, u'x');
+  QString line = "SPR|" + QString(20000, u'x');
   for (int i = 0; i < 1000; ++i) line += "|y";
   const QStringList calls = RunScript(f, line);
   ASSERT_EQ(calls.size(), 1);
-  EXPECT_EQ(calls[0], "Print 0 0 " + QString(200000, u'x'));
+  EXPECT_EQ(calls[0], "Print 0 0 " + QString(20000, u'x'));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "engine/job_limits.h"
 #include "pdf/pdf_output.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/fake_pdf_writer.h"
@@ -37,6 +38,27 @@ TEST(ParsePrint, SmallRepeatScriptPrintsBothRecords) {
   EXPECT_EQ(f.Messages(), (QStringList{"Repeat found", "RepeatFields are:'RPTFLD|#N#|\r'",
                                        "RepeatData are:'RPTDT|Ann|\r'", "RepeatData are:'RPTDT|Bob|'"}));
   EXPECT_TRUE(f.trap.Errors().isEmpty());
+}
+
+TEST(ParsePrint, AGrowingRecordAndTooManyPagesEndTheJobAndAMailMergePrintsEveryRecord) {
+  EngineFixture f;
+  // Each value holds the next field name a thousand times: 12 KB asking for gigabytes.
+  const QString grows = QString("#B#").repeated(1000);
+  EXPECT_THROW(ParsePrint(f.engine, "PT|0|0|#A#|0|0|L|0\r\nRPTFLD|#A#|#B#|#C#|\r\n\r\nRPTDT|" + grows + "|" +
+                                        QString("#C#").repeated(1000) + "|" + QString("c").repeated(1000) + "|",
+                          kFalse),
+               JobLimit);
+  // 1,000 pages a record: the 201st record passes 200,000.
+  EngineFixture g;
+  QStringList data{"RPTFLD|#N#|", ""};
+  for (int i = 0; i < 201; ++i) data << "RPTDT|x|";
+  EXPECT_THROW(ParsePrint(g.engine, QString("NP\r\n").repeated(999) + Crlf(data), kFalse), JobLimit);
+  EngineFixture m;
+  QStringList records{"RPTFLD|#N#|", ""};
+  for (int i = 0; i < 300; ++i) records << QString("RPTDT|%1|").arg(i);
+  ParsePrint(m.engine, kLetter + Crlf(records), kFalse);
+  EXPECT_EQ(Printed(m.surface.Take()).size(), 300);
+  EXPECT_TRUE(m.trap.Errors().isEmpty());
 }
 
 TEST(ParsePrint, FieldAndDataLines) {

@@ -89,6 +89,15 @@ TEST(FixTextArea, LongTextIsCutToTheSamePrefix) {
   EXPECT_TRUE(f.trap.Errors().isEmpty());
 }
 
+TEST(PrintText, OnlyWhatAPageCanShowIsLaidOut) {
+  EngineFixture f;
+  f.surface.Take();
+  PrintText(f.engine, 0, 0, QString(30 * 1024 * 1024, u'x'), 0, 0, "L", 0, "-");
+  const QStringList calls = f.surface.Take();
+  ASSERT_EQ(calls.size(), 1);
+  EXPECT_EQ(calls[0].size(), QString("Print 0 0 ").size() + 32768);
+}
+
 TEST(PrintText, WrappedLinesAlignedInTheArea) {
   struct Row {
     const char* align;

@@ -21,7 +21,7 @@ import tempfile
 import time
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from e2e import LoopbackService, answer_boxes, handler_argument  # noqa: E402
+from e2e import LoopbackService, answer_box, answer_boxes, handler_argument, zarn_boxes  # noqa: E402
 from service_answers import allow_loopback_service  # noqa: E402
 
 SKIP = 77
@@ -55,7 +55,11 @@ class Desk:
                            ("zarn-link", b"#!/bin/sh\nexec ./zarn \"\\\"$1/\\\"\"\n")):
             with open(os.path.join(self.folder, name), "wb") as f:
                 f.write(data)
-        for name in ("zarn", "zarn.ini", "zarn-link"):
+        # What the install puts there besides: the uninstall list and the example settings.
+        for name, data in ((".installed-files", b"%s\n" % self.program.encode()), ("zarn.ini.example", b"1\r\npdf\r\n")):
+            with open(os.path.join(self.folder, name), "wb") as f:
+                f.write(data)
+        for name in ("zarn", "zarn.ini", "zarn-link", ".installed-files", "zarn.ini.example"):
             self.own[name] = digest(os.path.join(self.folder, name))
 
     def start(self, port, cwd=None):
@@ -100,6 +104,9 @@ def case_downloads(service, top, zarn):
     with open(victim, "wb") as f:
         f.write(b"the user's own file\n")
     os.symlink(victim, desk.path("link.txt"))
+    with open(desk.path("pdf", "old.pdf"), "wb") as f:  # a PDF copy filed before
+        f.write(b"%PDF-1.4\n")
+    desk.own["pdf/old.pdf"] = digest(desk.path("pdf", "old.pdf"))
     port = service.server_address[1]
     web = "http://127.0.0.1:%d/file" % port
     lines = [
@@ -110,6 +117,9 @@ def case_downloads(service, top, zarn):
         "GF|%s|zarn.ini" % web,                              # the program's own files: refused
         "GF|%s|zarn-link" % web,
         "GF|%s|zarn" % web,
+        "GF|%s|.installed-files" % web,                      # what the install put there: refused
+        "GF|%s|zarn.ini.example" % web,
+        "GF|%s|pdf/old.pdf" % web,                           # below the PDF copy folder: refused
         "GF|file://%s|copied.txt" % victim,                  # local files: refused
         "GF|http://127.0.0.1:%d/logo.png|C:\\temp\\logo.png" % port,
         "SD|P|A4|1",
@@ -135,7 +145,7 @@ def case_downloads(service, top, zarn):
         "the linked file intact": (open(victim, "rb").read(), b"the user's own file\n"),
         "the program's own files intact": (desk.own_files_intact(), True),
         "no local file copied": (exists(desk.path("copied.txt")), False),
-        "refusals in the run log": (log.count("MESSAGE :GF refused: "), 5),
+        "refusals in the run log": (log.count("MESSAGE :GF refused: "), 8),
         "the logo printed": (len(images), 1),
         "no error trapped": (exists(desk.path("error_handler.txt")), False),
     }
@@ -155,6 +165,38 @@ def case_stop_printing(service, top, zarn):
         "stopped in the run log": (log.endswith("MESSAGE :Stopped by the user\r\nZARN end: " + log[-19:]), True),
         "nothing printed or copied": (pdfs(os.path.join(desk.home, "Documents")) + pdfs(desk.pdf), []),
         "no error trapped": (exists(desk.path("error_handler.txt")), False),
+    }
+
+
+def case_early_keys_and_escape(service, top, zarn):
+    """The consent box ignores keys typed into it in its first second; Escape
+    then refuses this once, remembered nowhere; --forget removes an answer."""
+    desk = Desk(top, zarn)
+    answers = os.path.join(desk.home, ".config", "zarn", "service-hosts")
+    os.remove(answers)
+    service.script = b"RPTFLD|#N#|\r\n\r\nRPTDT|x|\r\n"
+    proc = desk.start(service.server_address[1])
+    box, start = None, time.monotonic()
+    while not box and time.monotonic() - start < CASE_SECONDS:
+        box = next(iter(zarn_boxes()), None)
+    if box:
+        # What a user typing into a chat might send as the box comes up.
+        answer_box(box, ["a", "t", "space", "Return"])
+        time.sleep(0.2)
+    still_open = bool(box) and box in zarn_boxes()
+    answered = answer_boxes([proc], [["Escape"]], CASE_SECONDS)
+    log = run_log()
+    with open(answers, "w") as f:
+        f.write("allow example.com\ndeny 127.0.0.1\n")
+    env = dict(os.environ, HOME=desk.home, XDG_CONFIG_HOME=os.path.join(desk.home, ".config"))
+    forget = subprocess.run([desk.program, "--forget", "0.0.0.0"], env=env, capture_output=True, text=True, timeout=20)
+    return {
+        "exit": (proc.returncode, 0),
+        "the box ignored the early keys": (still_open, True),
+        "then answered once, by Escape": (answered, 1),
+        "nothing ran": ("MESSAGE :Repeat found" in log, False),
+        "refused for this job only": ("MESSAGE :Print jobs from localhost were refused for this job" in log, True),
+        "the forget": ((forget.returncode, open(answers).read()), (0, "allow example.com\n")),
     }
 
 
@@ -190,8 +232,9 @@ def main():
         subprocess.run(["convert", "-size", "16x16", "xc:red", logo], check=True)
         service = Service(open(logo, "rb").read())
         failures = 0
-        for name, case in (("downloads", case_downloads), ("stop printing", case_stop_printing),
-                           ("two jobs in one second", case_same_second)):
+        cases = (("downloads", case_downloads), ("stop printing", case_stop_printing),
+                 ("early keys and Escape", case_early_keys_and_escape), ("two jobs in one second", case_same_second))
+        for name, case in cases:
             checks = case(service, top, zarn)
             bad = {k: v for k, v in checks.items() if v[0] != v[1]}
             print("%-24s %s" % (name, "ok" if not bad else "FAILED"))
@@ -199,7 +242,7 @@ def main():
                 print("    %s: %r, not %r" % (what, got, want))
             failures += bool(bad)
         service.shutdown()
-    print("%d passed, %d failed" % (3 - failures, failures))
+    print("%d passed, %d failed" % (len(cases) - failures, failures))
     return 1 if failures else 0
 
 

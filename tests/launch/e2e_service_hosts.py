@@ -5,7 +5,7 @@ or, without one, the user's answers to "Allow print jobs from HOST?".
 Two loopback servers count the requests they get: the service, whose script
 downloads a file with GF from the other. Each case starts the real program
 with a real link under a temporary HOME, presses Return on every "zarn" box
-(OK, or This time on the question), and checks who was asked, whether the
+(OK, Keep refusing, or This time on the question), and checks who was asked, whether the
 file came, the run log on the clipboard, the answers file and that no error
 was trapped.
 
@@ -41,7 +41,7 @@ def main():
     service, other = Counting(), Counting()
     sp, op = service.server_address[1], other.server_address[1]
     refusal = "MESSAGE :Host 127.0.0.1:%d is not among the service hosts of zarn.ini; it was not asked.\r\n"
-    denied = "MESSAGE :Print jobs from 127.0.0.1 are refused (%s); it was not asked.\r\n"
+    denied = "MESSAGE :Print jobs from localhost are refused (%s); it was not asked.\r\n"
     # name, third settings line (None: a two-line file), the user's answers
     # file (None: none yet), service asked, other asked, file written, the
     # line the run log must hold (None: no refusal), boxes pressed (Return:

@@ -105,6 +105,16 @@ TEST_F(FormLoadTest, RunLogStartsAfreshEveryRun) {
   EXPECT_FALSE(log.contains(QStringLiteral("left over")));
 }
 
+TEST(RunLog, StopsGrowingWithOneLineSayingSo) {
+  RunLog log;
+  log.Reset("first");
+  for (int i = 0; i < 100000; ++i) log.Message(QString(100, u'x'));
+  log.AppendRaw("ZARN end: now");
+  EXPECT_LE(log.Text().size(), 4 * 1024 * 1024 + 100);
+  EXPECT_EQ(log.Text().count("MESSAGE :The run log reached 8 MB; later lines were left out.\r\n"), 1);
+  EXPECT_TRUE(log.Text().endsWith("left out.\r\nZARN end: now"));
+}
+
 TEST(ResponseExcerpt, FirstAndLast800CharactersJoinedByDots) {
   const QString head(800, u'a'), middle(400, u'm'), tail(800, u'z');
   struct Row {

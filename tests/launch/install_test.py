@@ -67,7 +67,9 @@ def main():
                 failures.append("mimeapps.list names zarn.desktop once: %r" % lines)
         # Stand in for the program to see its arguments.
         args_file = os.path.join(home, "args")
-        with open(os.path.join(folder, "zarn"), "w") as f:
+        program = os.path.join(folder, "zarn")
+        shutil.copy(program, os.path.join(home, "program"))
+        with open(program, "w") as f:
             f.write("#!/bin/sh\nprintf '%%s\\n' \"$(pwd)\" \"$#\" \"$@\" > '%s'\n" % args_file)
         subprocess.run([os.path.join(folder, "zarn-link"), "zarn://QUJD"], check=True, cwd=home)
         with open(args_file) as f:
@@ -75,13 +77,20 @@ def main():
         if got != [folder, "1", '"zarn://QUJD/"']:
             failures.append("the handler passes one argument, quote link / quote, in the program's folder: %r" % got)
 
-        # The user's own files stay; everything the install made goes.
-        mine = [os.path.join(folder, n) for n in ("zarn.ini", "error_handler.txt", "qrcode.bmp", os.path.join("pdf", "a.pdf"))]
+        shutil.move(os.path.join(home, "program"), program)
+
+        # The user's own files stay; everything the install made goes. A list
+        # planted in the program folder names nothing the uninstall removes, and
+        # an installed file that changed since is kept.
+        mine = [os.path.join(folder, n) for n in ("zarn.ini", "error_handler.txt", "qrcode.bmp", os.path.join("pdf", "a.pdf"),
+                                                   "zarn.ini.example")] + [os.path.join(home, "victim.txt")]
         for path in mine:
             with open(path, "w") as f:
                 f.write("mine")
+        with open(os.path.join(folder, ".installed-files"), "w") as f:
+            f.write(os.path.join(home, "victim.txt") + "\n")
         subprocess.run(["bash", os.path.join(tree, "scripts", "install.sh"), "--uninstall"], env=env, check=True,
-                       stdout=subprocess.DEVNULL)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         cache = os.path.join(home, "data", "applications", "mimeinfo.cache")  # update-desktop-database's
         if os.path.exists(cache):
             with open(cache) as f:

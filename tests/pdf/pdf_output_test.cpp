@@ -117,6 +117,9 @@ class RacedFileSystem final : public FileSystem {
   bool IsLink(const QString& p) const override { return real.IsLink(p); }
   QString CreateFreeName(const QString& p) override { return real.CreateFreeName(p); }
   void RemoveIfEmpty(const QString& p) override { real.RemoveIfEmpty(p); }
+  qint64 Size(const QString& p) const override { return real.Size(p); }
+  bool Remove(const QString& p) override { return real.Remove(p); }
+  bool Replace(const QString& p, const QByteArray& b) override { return real.Replace(p, b); }
   RealFileSystem real;
 };
 

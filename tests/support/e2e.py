@@ -101,7 +101,7 @@ def answer_boxes(procs, keys, seconds):
     while any(p.poll() is None for p in procs) and time.monotonic() - start < seconds:
         fresh = [w for w in zarn_boxes() if w not in done]
         if fresh:
-            time.sleep(0.3)  # let the box take its keys
+            time.sleep(1.3)  # the box takes keys after its first second
             answer_box(fresh[-1], keys[min(answered, len(keys) - 1)])
             done.add(fresh[-1])
             answered += 1

@@ -36,6 +36,14 @@ HostAnswer FakeDialogs::AskHost(const QString&, const QString& text) {
   return a;
 }
 
+bool FakeDialogs::OfferAllow(const QString&, const QString& text) {
+  offerTexts << text;
+  if (offers.empty()) return false;
+  const bool allow = offers.front();
+  offers.pop_front();
+  return allow;
+}
+
 ScopedTrapHost::ScopedTrapHost() {
   folder = QDir::tempPath() + "/zarn-trap-" + QString::number(::getpid()) + "-" +
            QString::number(reinterpret_cast<quintptr>(this), 16);

@@ -22,11 +22,14 @@ class FakeDialogs final : public Dialogs {
   TrapChoice AbortRetryIgnore(const QString& title, const QString& text, const QString& plain) override;
   bool MessageOrStop(const QString& title, const QString& text) override;
   HostAnswer AskHost(const QString& title, const QString& text) override;
+  bool OfferAllow(const QString& title, const QString& text) override;
 
   std::deque<TrapChoice> answers;
   std::deque<bool> stops;              // for MessageOrStop (false once empty)
   std::deque<HostAnswer> hostAnswers;  // for AskHost (Never once empty)
   QStringList hostQuestions;
+  std::deque<bool> offers;  // for OfferAllow (false once empty)
+  QStringList offerTexts;
   QStringList messages;   // "title|text" of each OK box
   QStringList questions;  // text of each trap question
   QStringList plainSentences;  // the sentence above each trap question

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "engine/job_limits.h"
 #include "qt/real_file_system.h"
 #include "tests/support/fakes.h"
 #include "web/service_consent.h"
@@ -40,6 +41,11 @@ TEST(DownloadFolder, TargetsStayInTheProgramFolder) {
       {web, "zarn", ""},
       {web, "zarn-link", ""},
       {web, "error_handler.txt", ""},
+      // What the install put there: the uninstall list, the example settings, the man pages, the PDF copies.
+      {web, ".installed-files", ""},
+      {web, "Zarn.ini.example", ""},
+      {web, "man/man1/zarn.1", ""},
+      {web, "pdf/2026-12-08/invoice.pdf", ""},
       {web, "out/evil.txt", ""},
       {web, "out", ""},
       {web, "..", ""},
@@ -62,31 +68,86 @@ TEST(DownloadFolder, TargetsStayInTheProgramFolder) {
   EXPECT_EQ(downloads.ForReading("/usr/share/a.png"), "/usr/share/a.png");
 }
 
+TEST(DownloadFolder, NothingBelowThePdfFolderAndAJobTotal) {
+  QTemporaryDir dir;
+  RealFileSystem files;
+  DownloadFolder downloads(files, dir.path());
+  const QString pdf = dir.path() + "/copies";
+  downloads.ProtectBelow(&pdf);
+  EXPECT_FALSE(downloads.ForDownload("http://h/x", "copies/a.pdf").refusal.isEmpty());
+  EXPECT_TRUE(downloads.ForDownload("http://h/x", "copiesx.pdf").refusal.isEmpty());
+  // Two 300 MB downloads (sparse files): the second passes 512 MB and goes again.
+  for (const char* name : {"a.bin", "b.bin"}) {
+    QFile f(dir.path() + "/" + name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(qint64{300} << 20));
+  }
+  downloads.Downloaded("a.bin", dir.path() + "/a.bin");
+  EXPECT_THROW(downloads.Downloaded("b.bin", dir.path() + "/b.bin"), JobLimit);
+  EXPECT_TRUE(QFile::exists(dir.path() + "/a.bin"));
+  EXPECT_FALSE(QFile::exists(dir.path() + "/b.bin"));
+}
+
 TEST(ServiceConsent, AnswersAreKeptPerHostAndAskedOnce) {
   QTemporaryDir dir;
   const QString answers = dir.path() + "/config/zarn/service-hosts";
   RealFileSystem files;
   testing::FakeDialogs dialogs;
-  dialogs.hostAnswers = {HostAnswer::Always, HostAnswer::Never, HostAnswer::ThisTime};
+  dialogs.hostAnswers = {HostAnswer::Always, HostAnswer::Never, HostAnswer::ThisTime, HostAnswer::NotNow};
   {
     ServiceConsent consent(files, dialogs, answers);
-    EXPECT_EQ(consent.Ask("Print.Example.com"), ServiceConsent::Decision::Allowed);
+    EXPECT_EQ(consent.Ask("Print.Example.com", "/get.php"), ServiceConsent::Decision::Allowed);
     EXPECT_EQ(consent.Ask("[::1]"), ServiceConsent::Decision::JustDenied);
     EXPECT_EQ(consent.Ask("once.example.com"), ServiceConsent::Decision::Allowed);
     EXPECT_EQ(consent.Ask("print.example.com"), ServiceConsent::Decision::Allowed);
-    EXPECT_EQ(consent.Ask("::1"), ServiceConsent::Decision::Denied);
+    // Every spelling of this machine's own address is one host.
+    EXPECT_EQ(consent.Ask("0.0.0.0"), ServiceConsent::Decision::Denied);
+    EXPECT_EQ(consent.Ask("escaped.example.com"), ServiceConsent::Decision::RefusedNow);
   }
-  EXPECT_EQ(dialogs.hostQuestions, QStringList({"Allow print jobs from print.example.com?",
-                                                "Allow print jobs from ::1?", "Allow print jobs from once.example.com?"}));
-  EXPECT_EQ(files.ReadAll(answers).value_or(""), "allow print.example.com\ndeny ::1\n");
+  EXPECT_EQ(dialogs.hostQuestions,
+            QStringList({"Allow print jobs from print.example.com?\nAsked by the service at /get.php",
+                         "Allow print jobs from localhost?", "Allow print jobs from once.example.com?",
+                         "Allow print jobs from escaped.example.com?"}));
+  // Escape is remembered nowhere.
+  EXPECT_EQ(files.ReadAll(answers).value_or(""), "allow print.example.com\ndeny localhost\n");
 
-  // The next run: Always and Never hold, This time is asked again.
+  // The next run: Always and Never hold (Never for 127.0.0.1 as for [::ffff:127.0.0.1], an old
+  // line's meaning kept), This time and Escape are asked again; a refused host's box offers to allow it.
+  files.Append(answers, "deny 127.0.0.1\n");
   dialogs.hostQuestions.clear();
+  dialogs.offers = {false};
+  dialogs.hostAnswers = {HostAnswer::NotNow, HostAnswer::NotNow};
   ServiceConsent next(files, dialogs, answers);
   EXPECT_EQ(next.Ask("PRINT.example.com"), ServiceConsent::Decision::Allowed);
-  EXPECT_EQ(next.Ask("::1"), ServiceConsent::Decision::Denied);
-  EXPECT_EQ(next.Ask("once.example.com"), ServiceConsent::Decision::JustDenied);
-  EXPECT_EQ(dialogs.hostQuestions, QStringList({"Allow print jobs from once.example.com?"}));
+  EXPECT_EQ(next.Ask("::ffff:127.0.0.1"), ServiceConsent::Decision::Denied);
+  EXPECT_EQ(next.Ask("0"), ServiceConsent::Decision::Denied);
+  EXPECT_EQ(next.Ask("once.example.com"), ServiceConsent::Decision::RefusedNow);
+  EXPECT_EQ(next.Ask("escaped.example.com"), ServiceConsent::Decision::RefusedNow);
+  EXPECT_EQ(dialogs.hostQuestions,
+            QStringList({"Allow print jobs from once.example.com?", "Allow print jobs from escaped.example.com?"}));
+  ASSERT_EQ(dialogs.offerTexts.size(), 1);  // once per run
+  EXPECT_TRUE(dialogs.offerTexts[0].contains("Allow print jobs from localhost from now on?"));
+
+  // Allowed from now on in the offer box; then forgotten: every line about the host goes.
+  dialogs.offers = {true};
+  ServiceConsent third(files, dialogs, answers);
+  EXPECT_EQ(third.Ask("127.0.0.1"), ServiceConsent::Decision::Allowed);
+  EXPECT_TRUE(files.ReadAll(answers).value_or("").endsWith("allow localhost\n"));
+  EXPECT_TRUE(third.Forget("127.1"));
+  EXPECT_EQ(files.ReadAll(answers).value_or(""), "allow print.example.com\n");
+  EXPECT_FALSE(third.Forget("localhost"));
+}
+
+TEST(ServiceConsent, ALookalikeHostShowsItsAsciiFormBesideItsUnicodeOne) {
+  QTemporaryDir dir;
+  RealFileSystem files;
+  testing::FakeDialogs dialogs;
+  dialogs.hostAnswers = {HostAnswer::Always};
+  ServiceConsent consent(files, dialogs, dir.path() + "/service-hosts");
+  const QString lookalike = QString::fromUtf8("ex\xd0\xb0mple.com");  // a Cyrillic "a"
+  consent.Ask(lookalike);
+  ASSERT_EQ(dialogs.hostQuestions.size(), 1);
+  EXPECT_EQ(dialogs.hostQuestions[0], "Allow print jobs from xn--exmple-4nf.com (" + lookalike + ")?");
+  EXPECT_EQ(files.ReadAll(dir.path() + "/service-hosts").value_or(""), "allow xn--exmple-4nf.com\n");
 }
 
 }  // namespace
