@@ -31,6 +31,7 @@
 #include "errortrap/error.h"
 #include "errortrap/exception_guard.h"
 #include "platform/file_system.h"
+#include "platform/printer_object.h"
 #include "linux/paint_queue.h"
 #include "linux/pdf_writer_printer.h"
 #include "linux/qt_picture.h"
@@ -206,19 +207,11 @@ void ApplyLayout(QPagedPaintDevice& device, bool pdf, const QPageSize& size, QPa
   }
 }
 
-// What a script sets for its text and lines; a printer starts with these.
-struct DrawingSettings {
-  QString fontName = QStringLiteral("Arial");
-  float fontSize = 10;
-  bool bold = false, italic = false;
-  uint32_t foreColor = 0, fillColor = 0;
-  int16_t drawWidth = 1, drawStyle = kSolid, fillStyle = kFillTransparent;
-  float x = 0, y = 0;
-};
-
 }  // namespace
 
-struct QtPrintSurface::Device : DrawingSettings {
+// A printer of the list: its settings and what resets them (PrinterObject),
+// its page settings and its open document.
+struct QtPrintSurface::Device : PrinterObject {
   QString name;
   bool pdf = false;
   int32_t dc = 0;
@@ -832,14 +825,12 @@ void QtPrintSurface::NewPage() {
     d.DrawRun();
     ++d.pendingBreaks;
   }
-  d.x = 0;
-  d.y = 0;
+  d.PageTurned();
 }
 
 void QtPrintSurface::EndDoc() {
   Device& d = Cur();
-  d.x = 0;
-  d.y = 0;
+  d.DocumentEnded();
   if (!d.queue.Active()) return;
   d.DrawRun();
   // Page breaks not followed by output: all but the last leave blank pages.
@@ -882,11 +873,8 @@ QString QtPrintSurface::DeviceName(int index) const {
 void QtPrintSurface::Select(int index) {
   if (index < 0 || index >= Count()) Raise(RuntimeError::SubscriptOutOfRange);
   current_ = index;
-  // A chosen printer starts from the default drawing settings, even when it
-  // was chosen before: a job printed and then copied to PDF on one device
-  // draws the same both times, as it does on two devices.
   Device& d = Cur();
-  static_cast<DrawingSettings&>(d) = DrawingSettings{};
+  d.Selected();
   d.metrics.reset();
 }
 

@@ -8,10 +8,12 @@
 // QPrinter::HighResolution.
 //
 // Each printer is its own printer object, as in the classic printers
-// collection: it keeps its own settings (font, colours, line and fill styles,
-// position, page settings) and its own document. A document starts with the
-// first output on a printer (text, also empty text, or any drawing) and ends
-// with EndDoc, which hands it to the spooler (CUPS) or completes the PDF file.
+// collection: it keeps its own settings (font, colours, line and fill styles
+// and position in a PrinterObject, which says what Select, NewPage and EndDoc
+// reset; page settings beside them) and its own document. A document starts
+// with the first output on a printer (text, also empty text, or any drawing)
+// and ends with EndDoc, which hands it to the spooler (CUPS) or completes the
+// PDF file.
 // Selecting another printer leaves a pending document pending on the printer
 // it was started on; it is finished when EndDoc is called while that printer
 // is current again, or by FinishAll (and the destructor), as the classic
