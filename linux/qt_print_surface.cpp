@@ -32,6 +32,7 @@
 #include "errortrap/exception_guard.h"
 #include "platform/file_system.h"
 #include "platform/printer_object.h"
+#include "linux/page_images.h"
 #include "linux/paint_queue.h"
 #include "linux/pdf_writer_printer.h"
 #include "linux/qt_picture.h"
@@ -216,6 +217,7 @@ struct QtPrintSurface::Device : PrinterObject {
   bool pdf = false;
   int32_t dc = 0;
   const std::function<QString()>* title = nullptr;  // the surface's document title
+  const int* previewDpi = nullptr;                    // the surface's; 0: PDF files
 
   // For the next page.
   QPageSize pageSize{QPageSize::A4};
@@ -230,6 +232,7 @@ struct QtPrintSurface::Device : PrinterObject {
   std::unique_ptr<QPdfWriter> metricsWriter;
   std::unique_ptr<QSaveFile> file;
   std::unique_ptr<QPdfWriter> writer;
+  std::unique_ptr<PageImages> images;  // instead of file and writer, for previews
   // The open document's painting: on a thread of its own for the PDF writer,
   // which nothing else measures with.
   PaintQueue queue;
@@ -427,32 +430,38 @@ struct QtPrintSurface::Device : PrinterObject {
     if (pdf) {
       KeepFreedMemoryForReuse();
       target = pdfWriter.NextDocument();
-      file = std::make_unique<QSaveFile>(target.path);
-      if (!file->open(QIODevice::WriteOnly)) {
-        file.reset();
-        Raise(QFileInfo(target.path).dir().exists() ? RuntimeError::PathFileAccess : RuntimeError::PathNotFound);
+      if (*previewDpi > 0) {
+        // Named as a file would be, so settings and errors are the same; the
+        // name it claimed is not kept.
+        RemoveEmptyFile(target.path);
+        images = std::make_unique<PageImages>(*previewDpi, kPdfWriterDpi);
+      } else {
+        file = std::make_unique<QSaveFile>(target.path);
+        if (!file->open(QIODevice::WriteOnly)) {
+          file.reset();
+          Raise(QFileInfo(target.path).dir().exists() ? RuntimeError::PathFileAccess : RuntimeError::PathNotFound);
+        }
+        writer = std::make_unique<QPdfWriter>(file.get());
+        writer->setResolution(kPdfWriterDpi);
+        writer->setCreator(QStringLiteral("zarn"));
+        writer->setTitle(QFileInfo(target.path).completeBaseName());
       }
-      writer = std::make_unique<QPdfWriter>(file.get());
-      writer->setResolution(kPdfWriterDpi);
-      writer->setCreator(QStringLiteral("zarn"));
-      writer->setTitle(QFileInfo(target.path).completeBaseName());
     } else {
       Printer().setCopyCount(std::max(1, copies));
       const QString docName = title && *title ? (*title)() : QString();
       queueTitle = docName.isEmpty() ? QStringLiteral("zarn") : docName;
       printer->setDocName(queueTitle);
     }
-    ApplyLayout(Paged(), pdf, pageSize, orientation);
     auto painter = std::make_unique<QPainter>();
-    if (!painter->begin(&Paged())) {
+    if (!images) ApplyLayout(Paged(), pdf, pageSize, orientation);
+    if (images ? !images->Begin(*painter, ImageTwips()) : !painter->begin(&Paged())) {
       painter.reset();
       Discard();
       if (pdf) Raise(RuntimeError::PathFileAccess);
       RaisePrinterError();
     }
     if (pdf) pdfWriter.DocumentStarted();
-    const double scale = Dpi() / kTwipsPerInch;
-    painter->setWorldTransform(QTransform::fromScale(scale, scale));
+    if (!images) painter->setWorldTransform(QTransform::fromScale(Dpi() / kTwipsPerInch, Dpi() / kTwipsPerInch));
     queue.Begin(std::move(painter), pdf);
     documentFonts.clear();
     pen.reset();
@@ -466,17 +475,23 @@ struct QtPrintSurface::Device : PrinterObject {
     run = SegmentRun();
     if (queue.Active()) queue.Abandon();
     writer.reset();
+    images.reset();
     file.reset();  // an uncommitted QSaveFile removes its temporary file
     // Nor does the empty file that claimed a time-stamped name stay behind.
     if (pdf && !target.path.isEmpty()) RemoveEmptyFile(target.path);
   }
 
   // The open document as the job's report lists it.
-  PrintedDocument Printed() const { return {name, pages, pdf ? target.path : QString(), queueTitle}; }
+  PrintedDocument Printed() const { return {name, pages, pdf && !images ? target.path : QString(), queueTitle}; }
 
   // The next page's size in twips, in its orientation.
   QSizeF PageTwips() const {
     const QSizeF twips = pageSize.size(QPageSize::Point) * 20;
+    return orientation == QPageLayout::Landscape ? twips.transposed() : twips;
+  }
+  // The same to the fraction, for the size of a page image (Qt gives whole points).
+  QSizeF ImageTwips() const {
+    const QSizeF twips = pageSize.size(QPageSize::Millimeter) * (kTwipsPerInch / 25.4);
     return orientation == QPageLayout::Landscape ? twips.transposed() : twips;
   }
 
@@ -529,11 +544,13 @@ struct QtPrintSurface::Device : PrinterObject {
   // The next page, in the page settings of now when apply is set.
   void NewPage(bool apply) {
     ++pages;
-    const bool ok = queue.Post([device = &Paged(), apply, pdf = pdf, size = pageSize, o = orientation](
-                                   PaintQueue::Target&) {
-      if (apply) ApplyLayout(*device, pdf, size, o);
-      return device->newPage();
-    });
+    const bool ok = images ? queue.Post([images = images.get(), size = apply ? ImageTwips() : QSizeF()](
+                                            PaintQueue::Target& t) { return images->Next(t.painter, size); })
+                           : queue.Post([device = &Paged(), apply, pdf = pdf, size = pageSize, o = orientation](
+                                            PaintQueue::Target&) {
+                               if (apply) ApplyLayout(*device, pdf, size, o);
+                               return device->newPage();
+                             });
     if (!ok) RaisePrinterError();
   }
 
@@ -598,6 +615,7 @@ void QtPrintSurface::Init(const QStringList& cupsPrinters, const QString& defaul
     d->name = name;
     d->pdf = pdf;
     d->title = &documentTitle_;
+    d->previewDpi = &previewDpi_;
     d->dc = static_cast<int32_t>(0x5A000 + 0x10 * devices_.size());
     devices_.push_back(std::move(d));
   };
@@ -840,12 +858,21 @@ void QtPrintSurface::EndDoc() {
   if (const uint32_t fault = d.queue.Fault()) {
     // A writer stopped by a machine exception is left as it is; its unfinished file goes.
     (void)d.writer.release();
+    (void)d.images.release();
     d.file.reset();
     throw MachineException(fault);
   }
   if (!d.pdf) {
     if (!ended) RaisePrinterError();
     sent_.append(d.Printed());
+    return;
+  }
+  if (d.images) {
+    if (!ended) Raise(RuntimeError::PathFileAccess);
+    sent_.append(d.Printed());
+    const QList<QByteArray> pages = d.images->Take();
+    d.images.reset();
+    if (previewDocument_) previewDocument_(pages);
     return;
   }
   d.writer.reset();
@@ -876,6 +903,11 @@ void QtPrintSurface::Select(int index) {
   Device& d = Cur();
   d.Selected();
   d.metrics.reset();
+}
+
+void QtPrintSurface::PaintPdfWriterOnImages(int dpi, PreviewDocument document) {
+  previewDpi_ = dpi;
+  previewDocument_ = std::move(document);
 }
 
 float QtPrintSurface::PageWidth() const { return static_cast<float>(Cur().PageTwips().width()); }

@@ -84,6 +84,12 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   // (SegmentRun), as they do unless a benchmark or test that compares with
   // drawing each segment as its own line turns it off.
   void SetSegmentRuns(bool on) { segmentRuns_ = on; }
+  // Previews: the PDF writer paints its documents from now on on images of
+  // dpi dots per inch instead of PDF files. Each document is named and uses
+  // up the writer's settings as for a file, but no file is written; once it
+  // is finished, its pages go to `document` as PNG files.
+  using PreviewDocument = std::function<void(const QList<QByteArray>& pages)>;
+  void PaintPdfWriterOnImages(int dpi, PreviewDocument document);
 
   // PrintSurface
   QString DeviceName() const override;
@@ -139,6 +145,8 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   mutable std::vector<std::unique_ptr<Device>> devices_;
   mutable int current_ = 0;
   bool segmentRuns_ = true;
+  int previewDpi_ = 0;
+  PreviewDocument previewDocument_;
   QList<PrintedDocument> sent_;
 };
 
