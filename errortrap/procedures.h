@@ -50,6 +50,7 @@ namespace zarn {
   X(mPAPERSIZE, AddNewForm)         \
   X(mPAPERSIZE, PtrCtoVbString)     \
   X(mPAPERSIZE, SetDefaultForm)     \
+  X(mPAPERSIZE, DeleteLeastUsedForm) \
   X(vbwProtector, vbwInitializeProtector) \
   X(vbwProtector, vbwHandleException)
 

@@ -1,5 +1,6 @@
 #include "errortrap/trap.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -25,8 +26,63 @@ void InstallTrapHost(TrapHost* host) { g_host = host; }
 TrapHost* CurrentTrapHost() { return g_host; }
 GuardFrame*& CurrentGuardFrame() { return g_frame; }
 
-QString ErrorLogLine(const TrapReport& r, const QDateTime& now) {
-  return now.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) + QStringLiteral(" V") + Version() +
+namespace {
+// Calls f(run, quoted) for each run of one letter outside quotes (quoted
+// false) and for each stretch of other text (quoted true, as written).
+template <typename F>
+void ForEachField(const QString& format, F&& f) {
+  qsizetype i = 0;
+  while (i < format.size()) {
+    const QChar c = format[i];
+    qsizetype j = i + 1;
+    if (c == u'\'') {
+      while (j < format.size() && !(format[j] == u'\'' && (j + 1 >= format.size() || format[j + 1] != u'\''))) {
+        j += format[j] == u'\'' ? 2 : 1;
+      }
+      j = std::min(j + 1, format.size());
+      f(format.mid(i, j - i), true);
+    } else if (c.isLetter()) {
+      while (j < format.size() && format[j] == c) ++j;
+      f(format.mid(i, j - i), false);
+    } else {
+      while (j < format.size() && format[j] != u'\'' && !format[j].isLetter()) ++j;
+      f(format.mid(i, j - i), true);
+    }
+    i = j;
+  }
+}
+
+// The short date's year in four digits, as the desktop's general date writes it.
+QString WithFullYear(const QString& format) {
+  QString out;
+  ForEachField(format, [&](const QString& field, bool text) {
+    out += !text && field.startsWith(u'y') ? QStringLiteral("yyyy") : field;
+  });
+  return out;
+}
+
+// The long time without its time zone and the blank before it.
+QString WithoutTimeZone(const QString& format) {
+  QString out;
+  ForEachField(format, [&](const QString& field, bool text) {
+    if (!text && field.startsWith(u't')) {
+      while (out.endsWith(u' ')) out.chop(1);
+      return;
+    }
+    out += field;
+  });
+  return out.trimmed();
+}
+}  // namespace
+
+QString GeneralDateTime(const QDateTime& t, const QLocale& locale) {
+  if (locale.language() == QLocale::C) return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+  return locale.toString(t, WithFullYear(locale.dateFormat(QLocale::ShortFormat)) + u' ' +
+                                WithoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
+}
+
+QString ErrorLogLine(const TrapReport& r, const QDateTime& now, const QLocale& locale) {
+  return GeneralDateTime(now, locale) + QStringLiteral(" V") + Version() +
          QStringLiteral("- Error ") + QString::number(r.error.number()) + u'\t' + r.error.description() +
          QStringLiteral("\tSQL:\tLocation: ") + QString::fromLatin1(r.location) + QStringLiteral("\tLine ") +
          QString::number(r.line);

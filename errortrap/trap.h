@@ -19,6 +19,7 @@
 // named by its own source line. The interpreter names its steps by the
 // script's line numbers instead (StepAtLine).
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <csetjmp>
 #include <exception>
@@ -62,8 +63,14 @@ struct TrapReport {
 };
 
 // The error log line without its CR LF, and the four-line user message.
-QString ErrorLogLine(const TrapReport& report, const QDateTime& now);
+QString ErrorLogLine(const TrapReport& report, const QDateTime& now, const QLocale& locale = QLocale::system());
 QString ErrorMessage(const TrapReport& report);
+
+// A date and time as the desktop writes them in general: its short date with
+// a four-digit year, then its long time without the time zone
+// ("09.12.2026 16:58:09" in de_DE, "12/9/2026 4:58:09 PM" in en_US). The C
+// locale, which stands for no desktop, writes "09/12/2026 16:58:09".
+QString GeneralDateTime(const QDateTime& t, const QLocale& locale = QLocale::system());
 
 // A machine exception caught while a step ran; filled by the signal handler.
 struct GuardFrame {

@@ -37,6 +37,7 @@ void Enumerate(Trap& trap, FormSpooler& spooler, PrinterHandle handle, Enumerati
 }
 
 struct Record {
+  uint32_t flags = FORM_USER;
   QString name;
   FormSize size;
 };
@@ -48,6 +49,7 @@ Record ReadRecord(const Enumeration& e, uint32_t index) {
   if (at + kFormInfo1Size > e.buffer.size()) Raise(RuntimeError::SubscriptOutOfRange);
   const char* p = e.buffer.constData() + at;
   Record r;
+  r.flags = qFromLittleEndian<uint32_t>(p);
   r.name = PtrCtoVbString(e.buffer, qFromLittleEndian<uint32_t>(p + 4));
   r.size.width = qFromLittleEndian<int32_t>(p + 8);
   r.size.height = qFromLittleEndian<int32_t>(p + 12);
@@ -160,6 +162,31 @@ int16_t AddNewForm(FormSpooler& spooler, const QString& printerName, const FormS
   trap.Step([&] { result = spooler.AddForm(handle, kLevel, form) ? kTrue : kFalse; });
   trap.Step([&] { spooler.ClosePrinter(handle); });
   return result;
+}
+
+QString DeleteLeastUsedForm(FormSpooler& spooler, const QString& printerName) {
+  Trap trap(Proc::DeleteLeastUsedForm);
+  QString removed;
+  PrinterHandle handle = 0;
+  bool opened = false;
+  trap.Step([&] { opened = spooler.OpenPrinter(printerName, handle); });
+  if (!opened) return removed;
+  Enumeration e;
+  Enumerate(trap, spooler, handle, e);
+  QString oldest;
+  int userForms = 0;
+  for (uint32_t i = 0; i < e.returned; ++i) {
+    trap.Step([&] {
+      const Record r = ReadRecord(e, i);
+      if (r.flags != FORM_USER) return;
+      if (userForms++ == 0) oldest = r.name;
+    });
+  }
+  trap.Step([&] {
+    if (userForms >= kMaxUserForms && spooler.DeleteForm(handle, oldest.toLatin1())) removed = oldest;
+  });
+  trap.Step([&] { spooler.ClosePrinter(handle); });
+  return removed;
 }
 
 int16_t SetDefaultForm(FormSpooler& spooler, PrintSurface& surface, const QString& printerName,

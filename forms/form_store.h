@@ -47,6 +47,13 @@ int16_t AddNewForm(FormSpooler& spooler, const QString& printerName, const FormS
 int16_t SetDefaultForm(FormSpooler& spooler, PrintSurface& surface, const QString& printerName,
                        const QString& formName, int32_t ownerWindow);
 
+// Makes room for one more user form on a printer that holds kMaxUserForms:
+// deletes the user form used least recently and returns its name; empty when
+// there was room (or the printer cannot be opened). Every paper size command
+// deletes its form and adds it anew, so user forms are listed from the least
+// to the most recently used. Built-in forms are never deleted.
+QString DeleteLeastUsedForm(FormSpooler& spooler, const QString& printerName);
+
 // The zero-terminated string at `offset` in `buffer`: at most 512 bytes are
 // looked at, and a string with no zero byte among them (or before the buffer
 // ends) reads as empty, so at most 511 characters come back.

@@ -48,6 +48,15 @@ int16_t PaperSize(Engine& e, FormSpooler& spooler, int32_t ownerWindow, int32_t&
   // deleted (a built-in one), so there is nothing to replace it with.
   if (position != 0) return kFalse;
 
+  // A full store gives up its least used form: one job's many forms must not
+  // refuse every later job its paper.
+  QString removed;
+  trap.Step([&] { removed = DeleteLeastUsedForm(spooler, e.surface.DeviceName()); });
+  trap.Step([&] {
+    if (!removed.isEmpty())
+      e.log.Message(QStringLiteral("PaperSize: Form store full, DeleteForm '") + removed +
+                    QStringLiteral("' (used least recently)"));
+  });
   trap.Step([&] { flag = AddNewForm(spooler, e.surface.DeviceName(), size, formName); });
   trap.Step([&] { e.log.Message(QStringLiteral("PaperSize: AddForm") + Word(flag)); });
   trap.Step([&] { flag = SetDefaultForm(spooler, e.surface, e.surface.DeviceName(), formName, ownerWindow); });

@@ -132,7 +132,8 @@ void Form_Load(Job& job) {
   });
   trap.Step([&] { log.AppendLine(QStringLiteral("URL decoded :") + request); });
 
-  // 9, 10: the print script.
+  // 9, 10: the print script. The request's cache-buster differs from run to run.
+  trap.Step([&] { SeedRandom(job.clock.Now()); });
   QString response;
   trap.Step([&] {
     if (calls.GetURL) response = calls.GetURL(job.http, request);

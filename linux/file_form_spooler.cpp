@@ -28,9 +28,6 @@ namespace {
 
 // How long a change waits for another client's lock before it gives up.
 constexpr int kLockWaitMs = 10000;
-// Per printer: at most this many user forms, names of at most this many characters.
-constexpr qsizetype kMaxUserForms = 256;
-constexpr qsizetype kMaxFormNameChars = 256;
 
 struct StandardSize {
   const char* name;

@@ -3,8 +3,14 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QSizeF>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include <langinfo.h>
+#include <locale.h>
+
+#include <cstdint>
 
 #include "errortrap/error.h"
 #include "platform/file_system.h"
@@ -38,6 +44,21 @@ bool IsNo(const QString& value) { return value.compare(QLatin1String("no"), Qt::
 }  // namespace
 
 QString PdfWriterPrinter::Name() { return QStringLiteral("zarn PDF Writer"); }
+
+QPageSize PdfWriterPrinter::DesktopPaper() {
+  // The C library knows each locale's paper in millimetres (216 x 279 for
+  // Letter); the environment's locale is read without changing the process's.
+  const locale_t desktop = newlocale(LC_PAPER_MASK, "", static_cast<locale_t>(nullptr));
+  if (desktop == static_cast<locale_t>(nullptr)) return QPageSize(QPageSize::A4);
+  const auto mm = [&](nl_item item) {
+    return static_cast<qreal>(static_cast<int>(reinterpret_cast<intptr_t>(nl_langinfo_l(item, desktop))));
+  };
+  const QSizeF size(mm(_NL_PAPER_WIDTH), mm(_NL_PAPER_HEIGHT));
+  freelocale(desktop);
+  if (size.width() <= 0 || size.height() <= 0) return QPageSize(QPageSize::A4);
+  const QPageSize::PageSizeId id = QPageSize::id(size, QPageSize::Millimeter, QPageSize::FuzzyMatch);
+  return id == QPageSize::Custom ? QPageSize(size, QPageSize::Millimeter) : QPageSize(id);
+}
 
 void PdfWriterPrinter::OpenWithDesktopViewer(const QString& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(path));

@@ -25,6 +25,7 @@
 // The object must outlive the automation objects it creates and the print
 // surface that prints on it.
 #include <QMap>
+#include <QPageSize>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -51,6 +52,9 @@ class PdfWriterPrinter final : public PdfWriterControl {
 
   // The device name the printer list shows.
   static QString Name();
+  // The printer's own paper: the desktop's paper setting (LC_PAPER, or
+  // LC_ALL or LANG), A4 where none is set or the C library does not know it.
+  static QPageSize DesktopPaper();
   // The desktop's viewer (QDesktopServices).
   static void OpenWithDesktopViewer(const QString& path);
 

@@ -35,6 +35,16 @@ constexpr std::array kPapers{
 
 }  // namespace
 
+namespace {
+// The paper a printer starts on when it becomes the current printer: a CUPS
+// printer's default media, the PDF writer's desktop paper; A4 when CUPS names none.
+QPageSize OwnPaper(const QtPrintSurface::Device& d) {
+  if (d.pdf) return PdfWriterPrinter::DesktopPaper();
+  const QPageSize paper = QPrinterInfo::printerInfo(d.name).defaultPageSize();
+  return paper.isValid() ? paper : QPageSize(QPageSize::A4);
+}
+}  // namespace
+
 QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter) : pdfWriter_(pdfWriter), askCups_(true) {}
 
 QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter, const QStringList& cupsPrinters,
@@ -66,6 +76,7 @@ void QtPrintSurface::Init(const QStringList& cupsPrinters, const QString& defaul
   current_ = static_cast<int>(devices_.size()) - 1;
   const int def = static_cast<int>(cupsPrinters.indexOf(defaultPrinter));
   if (!defaultPrinter.isEmpty() && def >= 0) current_ = def;
+  devices_[current_]->pageSize = OwnPaper(*devices_[current_]);
 }
 
 QtPrintSurface::~QtPrintSurface() {
@@ -345,6 +356,8 @@ void QtPrintSurface::Select(int index) {
   Device& d = Cur();
   d.Selected();
   d.text.FontChanged();
+  // And on its own paper, which an SD with another paper text leaves as it is.
+  d.pageSize = OwnPaper(d);
 }
 
 void QtPrintSurface::PaintPdfWriterOnImages(int dpi, PreviewDocument document) {

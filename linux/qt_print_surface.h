@@ -19,8 +19,10 @@
 // is current again, or by FinishAll (and the destructor), as the classic
 // runtime sends pending output when the program ends.
 //
-// Page settings (orientation, paper size, form size) apply to the page that
-// starts next: the first page of the next document, or the page after the
+// A printer that becomes the current printer (the first one, and each one
+// Select chooses) is set to its own paper: a CUPS printer's default media, the
+// PDF writer's the desktop's paper setting. Page settings (orientation, paper
+// size, form size) apply to the page that starts next: the first page of the next document, or the page after the
 // next NewPage. NewPage takes effect with the next output, so a NewPage
 // before any output adds no blank page and EndDoc right after NewPage adds
 // none either. Copies apply to the next document on a CUPS printer; the PDF

@@ -27,6 +27,11 @@ using PrinterHandle = std::uintptr_t;  // 0: no printer
 
 inline constexpr int kFormInfo1Size = 32;
 
+// What one printer keeps of user forms: at most this many, with names of at
+// most this many characters.
+inline constexpr int kMaxUserForms = 256;
+inline constexpr int kMaxFormNameChars = 256;
+
 // Flags of a level-1 form record.
 inline constexpr uint32_t FORM_USER = 0;
 inline constexpr uint32_t FORM_BUILTIN = 1;
@@ -85,8 +90,9 @@ class FormSpooler {
   virtual bool DeleteForm(PrinterHandle handle, const QByteArray& formName) = 0;
 
   // AddForm: false when a form of that name exists (letter case ignored), the
-  // name is over 256 characters or the printer has 256 user forms already, the
-  // size or area is refused, or the store cannot be written.
+  // name is over kMaxFormNameChars characters or the printer has kMaxUserForms
+  // user forms already, the size or area is refused, or the store cannot be
+  // written. User forms are listed in the order they were added.
   virtual bool AddForm(PrinterHandle handle, uint32_t level, const FormInfo1& form) = 0;
 
   // DocumentProperties. Mode 0: returns the full device-mode record's size in

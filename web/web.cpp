@@ -17,8 +17,7 @@ namespace zarn {
 
 namespace {
 
-// The classic runtime's generator: a 24-bit linear congruence, not seeded
-// from the clock, so each run starts from the same value.
+// The classic runtime's generator: a 24-bit linear congruence.
 constexpr uint32_t kRandomStart = 327680;
 constexpr uint32_t kRandomMultiplier = 1140671485;
 constexpr uint32_t kRandomIncrement = 12820163;
@@ -60,6 +59,14 @@ QString WithScheme(const QString& address) {
 float NextRandom() {
   g_random = static_cast<uint32_t>((uint64_t{g_random} * kRandomMultiplier + kRandomIncrement) % kRandomModulus);
   return static_cast<float>(g_random) / static_cast<float>(kRandomModulus);
+}
+
+void SeedRandom(const QDateTime& now) {
+  // Every bit of the milliseconds counts: runs a moment apart start apart.
+  uint64_t ms = static_cast<uint64_t>(now.toMSecsSinceEpoch());
+  uint32_t seed = 0;
+  for (; ms != 0; ms >>= 24) seed ^= static_cast<uint32_t>(ms % kRandomModulus);
+  g_random = seed;
 }
 
 void ResetRandom() { g_random = kRandomStart; }

@@ -1,5 +1,6 @@
 #pragma once
 // Module mWEB: the service request and file download.
+#include <QDateTime>
 #include <QString>
 #include <cstdint>
 
@@ -37,10 +38,12 @@ bool SendJobStatus(HttpClient& http, const QString& address, const QString& quer
 int16_t DownloadFile(Downloader& downloader, const QString& source, const QString& target,
                      const HostGuard& hosts = {}, DownloadFolder* folder = nullptr);
 
-// The process's classic pseudo-random generator (unseeded: the first value of
-// every run is 0.7055475).
+// The process's classic pseudo-random generator. Unseeded, the first value is
+// 0.7055475 in every run, and a proxy or cache could hand a later run the
+// reply of an earlier one; the job seeds it once per run from the clock.
 float NextRandom();
-// Puts the generator back to its state at process start (for tests).
+void SeedRandom(const QDateTime& now);
+// Puts the generator back to its unseeded state at process start (for tests).
 void ResetRandom();
 
 // A single-precision number as the classic runtime writes it: at most seven

@@ -137,8 +137,11 @@ class Reply:
     """A service of this test on 127.0.0.1 that answers every GET with one body."""
 
     def __init__(self, body, kind="text/plain; charset=utf-8"):
+        paths = self.paths = []  # every request's path and query, in order
+
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
+                paths.append(self.path)
                 self.send_response(200)
                 self.send_header("Content-Type", kind)
                 self.send_header("Content-Length", str(len(body)))
@@ -155,6 +158,31 @@ class Reply:
     def stop(self):
         self.server.shutdown()
         self.server.server_close()
+
+
+def desktop_locale(env, name, **categories):
+    """env as a desktop in locale `name` (e.g. "de_DE.UTF-8") starts programs:
+    LC_ALL set, or, with categories (LC_PAPER="en_US.UTF-8"), LANG and those.
+    The C library's data for a locale the system lacks is built into the
+    scratch folder (localedef, from the "locales" package's sources)."""
+    env = {k: v for k, v in env.items() if not k.startswith("LC_") and k not in ("LANG", "LANGUAGE")}
+    folder = os.path.join(SCRATCH, "locales")
+    for wanted in {name, *categories.values()}:
+        if wanted.startswith("C") or wanted.replace("UTF-8", "utf8") in subprocess.run(
+                ["locale", "-a"], capture_output=True, text=True).stdout.split():
+            continue
+        base, charset = wanted.split(".")
+        target = os.path.join(folder, wanted)
+        if not os.path.isdir(target):
+            os.makedirs(folder, exist_ok=True)
+            subprocess.run(["localedef", "-c", "-i", base, "-f", charset, target], capture_output=True, timeout=120)
+        env["LOCPATH"] = folder
+    if categories:
+        env["LANG"] = name
+        env.update(categories)
+    else:
+        env["LC_ALL"] = name
+    return env
 
 
 def link(request):
@@ -344,7 +372,7 @@ class Jobs(Acceptance):
         self.assertEqual(run.error_log(), [])
         lines = self.assertRunLog(run.run_log(), argument, request,
                                   request.replace("M%C3%BCller%20K", "M\u00fcller K"))
-        self.assertIn("GET /print?job=invoice&customer=M%C3%BCller%20K&random=0.7055475 ", requests)
+        self.assertRegex(requests, r"GET /print\?job=invoice&customer=M%C3%BCller%20K&random=0\.\d+ ")
         self.assertIn("GET /logo.png ", requests)
         with open(os.path.join(SOURCE, "examples", "logo.png"), "rb") as f, \
                 open(os.path.join(run.app, "zarn-logo.png"), "rb") as g:
@@ -516,6 +544,72 @@ class Jobs(Acceptance):
             subprocess.run(["bash", script, "stop", cups], timeout=30)
             shutil.rmtree(cups, ignore_errors=True)
 
+    def test_each_printer_starts_on_its_own_paper(self):
+        script = os.path.join(SOURCE, "tests", "surface", "cups_server.sh")
+        cups = tempfile.mkdtemp(prefix="cups-", dir="/tmp")  # short: it holds the socket
+        body = (b"PT|100|100|first|0|0|L|0\r\nED\r\n"  # no SD, on the default printer
+                b"DEV|zarn-legal\r\nPT|100|100|second|0|0|L|0\r\nED\r\n"
+                b"SD|P|Letter|1\r\nPT|100|100|third|0|0|L|0\r\nED\r\n"  # a paper SD leaves as it is
+                b"DEV|zarn-letter\r\nSD|P|a4|1\r\nPT|100|100|fourth|0|0|L|0\r\nED\r\n"
+                b"SD|L|A5|2\r\nPT|100|100|fifth|0|0|L|0\r\nED\r\n")
+        letter, legal, a5 = (612, 792), (612, 1008), (419.53, 595.28)
+        reply = Reply(body)
+        try:
+            started = subprocess.run(["bash", script, "start", cups, str(free_port()), "zarn-letter=Letter",
+                                      "zarn-legal=Legal"], capture_output=True, text=True, timeout=60)
+            if started.returncode == SKIP:
+                self.skipTest("cupsd cannot run here: " + started.stderr)
+            self.assertEqual(started.returncode, 0, started.stderr)
+            run = Run("paper", cups=os.path.join(cups, "cups.sock"))
+            run.run(handed_over(link("127.0.0.1:%d/print?job=paper" % reply.port)))
+            self.assertEnded(run)
+            self.assertEqual(run.error_log(), [])
+            # The documents the queues were given, in the order they were sent.
+            spool = os.path.join(cups, "spool")
+            documents = sorted(os.path.join(spool, n) for n in os.listdir(spool) if re.match(r"d\d+-001$", n))
+            self.assertEqual([words(d)[0][5] for d in documents], ["first", "second", "third", "fourth", "fifth"])
+            for document, size in zip(documents, [letter, legal, legal, letter, a5]):
+                (w, h), = page_sizes(document)
+                for got, wanted in zip(sorted((w, h)), sorted(size)):  # a landscape page may be turned
+                    self.assertAlmostEqual(got, wanted, delta=0.5, msg=words(document)[0][5])
+        finally:
+            reply.stop()
+            subprocess.run(["bash", script, "stop", cups], timeout=30)
+            shutil.rmtree(cups, ignore_errors=True)
+
+        # The PDF writer printer takes the desktop's paper, A4 where none is set.
+        reply = Reply(b"PT|100|100|page|0|0|L|0\r\nED\r\n")
+        try:
+            for case, locale, size in (("us-paper", "en_US.UTF-8", letter), ("no-paper", None, (595.28, 841.89))):
+                with self.subTest(case):
+                    run = Run(case)
+                    if locale:
+                        run.env = desktop_locale(run.env, "de_DE.UTF-8", LC_PAPER=locale)
+                    run.run(handed_over(link("127.0.0.1:%d/print?job=page" % reply.port)))
+                    self.assertEnded(run)
+                    printed = run.printed()
+                    self.assertEqual(len(printed), 1)
+                    (w, h), = page_sizes(printed[0])
+                    self.assertAlmostEqual(w, size[0], delta=0.5)
+                    self.assertAlmostEqual(h, size[1], delta=0.5)
+        finally:
+            reply.stop()
+
+    def test_each_run_asks_with_a_number_of_its_own(self):
+        reply = Reply(b"PDFNAME|r\r\nMRG|10|10\r\n")
+        try:
+            for case in ("random-1", "random-2"):
+                run = Run(case)
+                run.run(handed_over(link("127.0.0.1:%d/print?job=r" % reply.port)))
+                self.assertEnded(run)
+        finally:
+            reply.stop()
+        numbers = [p.split("&random=")[-1] for p in reply.paths]
+        self.assertEqual(len(numbers), 2, reply.paths)
+        for number in numbers:  # single precision, seven significant digits at most
+            self.assertRegex(number, r"^(0\.\d{1,7}|[1-9](\.\d{1,6})?E-0\d)$")
+        self.assertNotEqual(numbers[0], numbers[1], "no cache can hand the second run the first run's job")
+
 
 # --- the window and the dialogs ----------------------------------------------------
 
@@ -589,6 +683,19 @@ class Screen(Acceptance):
         self.assertIn("Service response :...", lines)
         self.assertTrue(lines[-1].startswith("ZARN end: "))
         self.assertEqual(run.printed(), [])
+
+    def test_error_log_dates_its_lines_as_the_desktop_writes_dates(self):
+        for locale, form, day in (("de_DE.UTF-8", r"\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d", "%d.%m.%Y "),
+                                  ("en_US.UTF-8", r"\d{1,2}/\d{1,2}/\d{4} \d{1,2}:\d\d:\d\d [AP]M", "%-m/%-d/%Y ")):
+            with self.subTest(locale):
+                run = Run("date-" + locale[:5])
+                run.env = desktop_locale(run.env, locale)
+                run.run(handed_over(link("127.0.0.1:%d/print?job=x" % free_port())), seconds=30)
+                self.assertEnded(run)
+                lines = run.error_log()
+                self.assertEqual(len(lines), 1, lines)
+                self.assertRegex(lines[0], "^" + form + " V" + re.escape(VERSION) + "- Error " + CANNOT_CONNECT + "\t")
+                self.assertTrue(lines[0].startswith(time.strftime(day, time.localtime(run.started))), lines[0])
 
     def test_trap_abort_ends_at_once_without_a_run_log(self):
         run, _, _ = self.closed_port_run("abort")

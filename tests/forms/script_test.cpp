@@ -4,6 +4,7 @@
 
 #include "engine/interpreter.h"
 #include "engine/parse_print.h"
+#include "forms/form_store.h"
 #include "forms/paper_size.h"
 #include "linux/file_form_spooler.h"
 #include "tests/support/engine_fixture.h"
@@ -35,6 +36,30 @@ TEST(PaperSizeScript, PszLinesInAnyCaseReachPaperSize) {
   EXPECT_EQ(s.f.Messages().filter("width:"),
             QStringList({"PaperSize: Form 'MyForm' width:10 CM , Height:15 CM",
                          "PaperSize: Form 'Card' width:12 CM , Height:20 CM"}));
+}
+
+TEST(PaperSizeScript, AFullStoreGivesUpItsLeastUsedFormAndTakesTheNewOne) {
+  ScriptFixture s;
+  QString script;
+  for (int i = 0; i < kMaxUserForms; ++i) script += QString("PSZ|10|5|label %1\r\n").arg(i);
+  script += "PSZ|10|5|label 0\r\n";  // used again: now "label 1" is the least used
+  ExecutePrintScript(s.f.engine, script, 0, 0);
+  ASSERT_EQ(GetFormNames(s.spooler, "Office").size(), 1 + kMaxUserForms);
+  s.f.log.Clear();
+  s.f.surface.Take();
+
+  ExecutePrintScript(s.f.engine, "PSZ|10|5|shipping label\r\n", 0, 0);
+  const QStringList messages = s.f.Messages();
+  EXPECT_TRUE(messages.contains("PaperSize: Form store full, DeleteForm 'label 1' (used least recently)"))
+      << messages.join('\n').toStdString();
+  EXPECT_TRUE(messages.contains("PaperSize: AddFormTrue"));
+  EXPECT_TRUE(s.f.surface.Take().contains("FormSize shipping label 100000 50000"));
+  const QStringList names = GetFormNames(s.spooler, "Office");
+  EXPECT_EQ(names.size(), 1 + kMaxUserForms);
+  EXPECT_EQ(names.first(), "Letter");  // built-in forms stay
+  EXPECT_FALSE(names.contains("label 1"));
+  EXPECT_TRUE(names.contains("label 0"));
+  EXPECT_EQ(names.last(), "shipping label");
 }
 
 TEST(PaperSizeScript, ARptpszDataLineOfARepeatSectionReachesPaperSize) {

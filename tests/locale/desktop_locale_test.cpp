@@ -15,6 +15,7 @@
 
 #include "errortrap/convert.h"
 #include "errortrap/error.h"
+#include "errortrap/trap.h"
 #include "launch/form_load.h"
 #include "web/web.h"
 
@@ -82,6 +83,15 @@ TEST_F(DesktopLocale, RunLogTimeTakesTheLocalesSeparators) {
   EXPECT_EQ(zarn::RunLogTime(t, QLocale(QStringLiteral("fi_FI"))), "08.12.2026 03.29.32");
   EXPECT_EQ(zarn::RunLogTime(t, QLocale(QStringLiteral("en_US"))), "08/12/2026 03:29:32");
   EXPECT_EQ(zarn::RunLogTime(t, QLocale::c()), "08/12/2026 03:29:32");
+}
+
+TEST_F(DesktopLocale, ErrorLogDateIsTheDesktopsGeneralDate) {
+  const zarn::TrapReport report{zarn::ZarnError(13, "zarn", "Type mismatch"), "zarn.mPRINTSCRIPT.SFX", 2};
+  const QDateTime t(QDate(2026, 12, 9), QTime(16, 58, 9));
+  const QString rest = " V" ZARN_VERSION "- Error 13\tType mismatch\tSQL:\tLocation: zarn.mPRINTSCRIPT.SFX\tLine 2";
+  EXPECT_EQ(zarn::ErrorLogLine(report, t), "09.12.2026 16:58:09" + rest);
+  EXPECT_EQ(zarn::ErrorLogLine(report, t, QLocale(QStringLiteral("en_US"))), "12/9/2026 4:58:09 PM" + rest);
+  EXPECT_EQ(zarn::ErrorLogLine(report, t, QLocale::c()), "09/12/2026 16:58:09" + rest);
 }
 
 TEST_F(DesktopLocale, RandomNumberOfTheRequestTakesTheLocalesSeparator) {

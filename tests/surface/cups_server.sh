@@ -2,9 +2,14 @@
 # A private CUPS server for the surface tests: loopback and a socket in its
 # own folder, one queue "zarn-test" whose device is a file and whose driver
 # (zarn-test.ppd beside this script) keeps the PDF it is given as it is.
-#   cups_server.sh start FOLDER PORT   starts cupsd, adds the queue, prints nothing
+#   cups_server.sh start FOLDER PORT [QUEUE=PAPER ...]
+#                                      starts cupsd, adds the queue, prints nothing;
+#                                      each QUEUE=PAPER adds a queue of the same kind
+#                                      whose own paper is PAPER (A4, A5, Letter,
+#                                      Legal), and the first of them is the default
 #   cups_server.sh stop FOLDER         stops that cupsd
-# The queue's output lands in FOLDER/out/zarn-test.prn.
+# A queue's output lands in FOLDER/out/QUEUE.prn; the documents it was given
+# stay in FOLDER/spool (d00001-001 for the first job, ...).
 set -euo pipefail
 cmd=$1 dir=$2
 case "$cmd" in
@@ -17,6 +22,7 @@ start)
 Listen 127.0.0.1:$port
 Listen $dir/cups.sock
 LogLevel warn
+PreserveJobFiles Yes
 Browsing No
 WebInterface No
 DefaultAuthType None
@@ -57,7 +63,13 @@ CONF
     [ "$try" = 20 ] && { cat "$dir/log/lpadmin" >&2; exit 1; }
     sleep 0.2
   done
-  lpadmin -d zarn-test
+  default=zarn-test
+  for queue in "${@:4}"; do
+    name=${queue%%=*} paper=${queue#*=}
+    lpadmin -p "$name" -E -v "file://$dir/out/$name.prn" -P "$ppd" -o "PageSize=$paper" 2>>"$dir/log/lpadmin"
+    [ "$default" = zarn-test ] && default=$name
+  done
+  lpadmin -d "$default"
   ;;
 stop)
   if [ -f "$dir/cupsd.pid" ]; then

@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -98,6 +100,25 @@ TEST(GetURL, EachRequestTakesTheNextRandomNumber) {
     GetURL(http, address);
     EXPECT_EQ(address, QString("http://server/get?id=5&random=") + expected);
   }
+}
+
+TEST(GetURL, ASeededRunTakesAnotherNumberOfTheSameForm) {
+  ScopedTrapHost t;
+  RecordingHttp http;
+  const QDateTime start(QDate(2026, 12, 9), QTime(16, 58, 9, 120));
+  QStringList numbers;
+  for (const QDateTime& now : {start, start, start.addMSecs(1), start.addSecs(3600)}) {
+    SeedRandom(now);
+    QString address = "server/get?id=5";
+    GetURL(http, address);
+    numbers << address.section("&random=", 1);
+    // Single precision, seven significant digits at most.
+    EXPECT_TRUE(QRegularExpression("^(0\\.\\d{1,7}|[1-9](\\.\\d{1,6})?E-0\\d)$").match(numbers.last()).hasMatch())
+        << numbers.last().toStdString();
+  }
+  EXPECT_EQ(numbers[0], numbers[1]);
+  EXPECT_EQ(QSet<QString>(numbers.begin() + 1, numbers.end()).size(), 3) << numbers.join(" ").toStdString();
+  EXPECT_NE(numbers[0], kFirstRandoms[0]);
 }
 
 TEST(SendJobStatus, OnlyTheServiceHostIsAskedWithinFiveSecondsAndNothingIsRaised) {
