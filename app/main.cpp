@@ -9,7 +9,6 @@
 #include <iostream>
 #include <optional>
 
-#include "decoding/decoding.h"
 #include "engine/engine.h"
 #include "engine/parse_print.h"
 #include "engine/run_log.h"
@@ -17,22 +16,22 @@
 #include "errortrap/trap.h"
 #include "forms/paper_size.h"
 #include "launch/form_load.h"
-#include "pdf/pdf_output.h"
-#include "platform/clock.h"
 #include "linux/cups_jobs.h"
 #include "linux/curl_http.h"
 #include "linux/dbus_notifier.h"
 #include "linux/file_form_spooler.h"
-#include "platform/file_system.h"
 #include "linux/pdf_writer_printer.h"
 #include "linux/program_folder.h"
-#include "platform/qr_canvas.h"
 #include "linux/qt_clipboard.h"
 #include "linux/qt_dialogs.h"
 #include "linux/qt_main_window.h"
 #include "linux/qt_picture.h"
 #include "linux/qt_print_surface.h"
 #include "linux/startup.h"
+#include "pdf/pdf_output.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/qr_canvas.h"
 #include "qr/qrc_command.h"
 #include "qt/real_file_system.h"
 #include "qt/system_clock.h"
@@ -123,8 +122,6 @@ int main(int argc, char** argv) {
   PdfWriterPrinter& pdfWriter = wiring.pdfWriter;
 
   JobCalls calls;
-  calls.Base64Decode = &Base64Decode;
-  calls.DecodeURI = &DecodeURI;
   calls.GetURL = [&](HttpClient& h, QString& address) { return GetURL(h, address, wiring.hosts); };
   calls.ParsePrint = &ParsePrint;
   calls.PDFPrinterOn = [&](Engine& e, const QString& name, const QString& sub) { PDFPrinterOn(e, pdfWriter, name, sub); };

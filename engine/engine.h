@@ -52,8 +52,8 @@ struct Engine {
   // decides itself whether to show anything; empty: nothing is told.
   std::function<void()> Progress;
 
-  // Provided by other subsystems and wired by main(); an empty one makes its
-  // command do nothing (and return 0).
+  // Provided by other subsystems and wired by app/wiring.cpp; an empty one
+  // makes its command do nothing (and return 0).
   // web: DownloadFile (source address, target path) -> -1 / 0.
   std::function<int16_t(const QString&, const QString&)> DownloadFile;
   // web: the file a script's path names for reading ("DI"); empty: the path.

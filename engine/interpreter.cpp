@@ -9,6 +9,7 @@
 #include "engine/document.h"
 #include "engine/drawing.h"
 #include "engine/fonts.h"
+#include "engine/pictures.h"
 #include "engine/script_fields.h"
 #include "engine/text.h"
 #include "errortrap/convert.h"

@@ -1,3 +1,5 @@
+#include "engine/pictures.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>

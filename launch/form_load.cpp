@@ -122,14 +122,10 @@ void Form_Load(Job& job) {
 
   // 7, 8: Base64, then URI escapes and UTF-8: the service request.
   QByteArray decoded;
-  trap.Step([&] {
-    if (calls.Base64Decode) decoded = calls.Base64Decode(data);
-  });
+  trap.Step([&] { decoded = Base64Decode(data); });
   trap.Step([&] { log.AppendLine(QStringLiteral("Base64 decoded :") + ByteStringText(decoded)); });
   QString request;
-  trap.Step([&] {
-    if (calls.DecodeURI) request = calls.DecodeURI(decoded);
-  });
+  trap.Step([&] { request = DecodeURI(decoded); });
   trap.Step([&] { log.AppendLine(QStringLiteral("URL decoded :") + request); });
 
   // 9, 10: the print script. The request's cache-buster differs from run to run.

@@ -27,11 +27,10 @@ class MainWindow;
 class HostAllowList;
 class Notifier;
 
-// The other subsystems' procedures, with their own signatures, as main() or a
-// test wires them. A call left empty is skipped and its result stays empty.
+// The other subsystems' procedures that reach a service, a printer or the
+// spooler, with their own signatures, as main() or a test wires them (the
+// link's decoding is called directly). A call left empty is skipped and its result stays empty.
 struct JobCalls {
-  std::function<QByteArray(const QString&)> Base64Decode;
-  std::function<QString(const QByteArray&)> DecodeURI;
   std::function<QString(HttpClient&, QString&)> GetURL;
   std::function<void(Engine&, const QString&, int16_t)> ParsePrint;
   std::function<void(Engine&, const QString&, const QString&)> PDFPrinterOn;  // file name, sub-folder

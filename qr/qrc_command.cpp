@@ -1,3 +1,4 @@
+#include "engine/pictures.h"
 #include "qr/qrc_command.h"
 
 #include <QDir>

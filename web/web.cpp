@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/run_log.h"
 #include "errortrap/trap.h"
 #include "platform/http.h"
-#include "engine/run_log.h"
 #include "web/download_folder.h"
 #include "web/service_hosts.h"
 

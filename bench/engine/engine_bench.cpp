@@ -9,6 +9,7 @@
 #include "engine/document.h"
 #include "engine/drawing.h"
 #include "engine/interpreter.h"
+#include "engine/pictures.h"
 #include "engine/text.h"
 #include "tests/support/engine_fixture.h"
 

@@ -17,10 +17,10 @@
 #include "bench/pdf/repeat_script.h"
 #include "engine/parse_print.h"
 #include "launch/progress_line.h"
-#include "pdf/pdf_output.h"
 #include "linux/pdf_writer_printer.h"
 #include "linux/qt_main_window.h"
 #include "linux/qt_print_surface.h"
+#include "pdf/pdf_output.h"
 #include "tests/support/engine_fixture.h"
 
 namespace zarn {

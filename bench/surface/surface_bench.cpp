@@ -19,8 +19,8 @@
 #include "linux/pdf_writer_printer.h"
 #include "linux/qt_picture.h"
 #include "linux/qt_print_surface.h"
-#include "tests/support/fakes.h"
 #include "qt/real_file_system.h"
+#include "tests/support/fakes.h"
 
 namespace zarn {
 namespace {

@@ -509,7 +509,7 @@ class Jobs(Acceptance):
         self.assertIn("279.41", layout_text(printed[0]))
 
     def test_cups_queue_gets_the_printer_run(self):
-        script = os.path.join(SOURCE, "tests", "surface", "cups_server.sh")
+        script = os.path.join(SOURCE, "tests", "linux", "cups_server.sh")
         cups = tempfile.mkdtemp(prefix="cups-", dir="/tmp")  # short: it holds the socket
         try:
             started = subprocess.run(["bash", script, "start", cups, str(free_port())], capture_output=True,

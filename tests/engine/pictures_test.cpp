@@ -2,6 +2,7 @@
 
 #include "engine/document.h"
 #include "engine/drawing.h"
+#include "engine/pictures.h"
 #include "tests/support/engine_fixture.h"
 
 namespace zarn {

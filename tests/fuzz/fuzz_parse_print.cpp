@@ -6,12 +6,12 @@
 
 #include "engine/parse_print.h"
 #include "engine/script_check.h"
-#include "platform/file_system.h"
 #include "platform/clock.h"
+#include "platform/file_system.h"
+#include "qt/real_file_system.h"
 #include "tests/fuzz/fuzz_host.h"
 #include "tests/support/fakes.h"
 #include "tests/support/recording_surface.h"
-#include "qt/real_file_system.h"
 
 namespace {
 struct World {

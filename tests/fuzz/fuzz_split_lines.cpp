@@ -6,10 +6,10 @@
 
 #include "engine/text.h"
 #include "platform/file_system.h"
+#include "qt/real_file_system.h"
 #include "tests/fuzz/fuzz_host.h"
 #include "tests/support/fakes.h"
 #include "tests/support/recording_surface.h"
-#include "qt/real_file_system.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static zarn::testing::RecordingSurface surface;

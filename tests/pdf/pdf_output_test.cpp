@@ -5,9 +5,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "qt/real_file_system.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/fake_pdf_writer.h"
-#include "qt/real_file_system.h"
 
 namespace zarn {
 namespace {

@@ -7,9 +7,9 @@
 #include <QImage>
 
 #include "engine/interpreter.h"
+#include "qt/qt_qr_canvas.h"
 #include "tests/qr/zbar.h"
 #include "tests/support/engine_fixture.h"
-#include "qt/qt_qr_canvas.h"
 
 namespace zarn {
 namespace {

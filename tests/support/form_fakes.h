@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "linux/file_form_spooler.h"
 #include "platform/form_spooler.h"
+#include "platform/page_sizes.h"
 
 namespace zarn::testing {
 

@@ -5,9 +5,9 @@
 #include <QStringList>
 
 #include "platform/clipboard.h"
+#include "platform/http.h"
 #include "platform/main_window.h"
 #include "platform/notifier.h"
-#include "platform/http.h"
 
 namespace zarn::testing {
 

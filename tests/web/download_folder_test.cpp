@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "tests/support/fakes.h"
 #include "qt/real_file_system.h"
+#include "tests/support/fakes.h"
 #include "web/service_consent.h"
 
 namespace zarn {

@@ -8,18 +8,18 @@
 #include <gtest/gtest.h>
 
 #include "engine/interpreter.h"
-#include "pdf/pdf_output.h"
 #include "linux/pdf_writer_printer.h"
-#include "platform/qr_canvas.h"
 #include "linux/qt_picture.h"
 #include "linux/qt_print_surface.h"
+#include "pdf/pdf_output.h"
+#include "platform/qr_canvas.h"
 #include "qr/qrc_command.h"
+#include "qt/qt_qr_canvas.h"
 #include "tests/qr/round_trip_texts.h"
 #include "tests/qr/zbar.h"
 #include "tests/support/fakes.h"
 #include "tests/support/gui_app.h"
 #include "tests/support/poppler.h"
-#include "qt/qt_qr_canvas.h"
 
 namespace zarn {
 namespace {

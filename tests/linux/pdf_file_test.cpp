@@ -10,15 +10,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "decoding/decoding.h"
 #include "engine/parse_print.h"
 #include "launch/form_load.h"
-#include "pdf/pdf_output.h"
 #include "linux/pdf_writer_printer.h"
 #include "linux/qt_print_surface.h"
+#include "pdf/pdf_output.h"
 #include "tests/support/fakes.h"
-#include "tests/support/launch_fakes.h"
 #include "tests/support/gui_app.h"
+#include "tests/support/launch_fakes.h"
 #include "tests/support/poppler.h"
 #include "tests/support/recording_surface.h"
 
@@ -63,8 +62,6 @@ class PdfFileTest : public ::testing::Test {
     f.close();
     http.body = response;
     JobCalls calls;
-    calls.Base64Decode = &Base64Decode;
-    calls.DecodeURI = &DecodeURI;
     calls.GetURL = [](HttpClient& h, QString& address) { return QString::fromUtf8(h.Get(address, {}).body); };
     calls.ParsePrint = &ParsePrint;
     calls.PDFPrinterOn = [this](Engine& e, const QString& name, const QString& sub) {

@@ -9,9 +9,9 @@
 
 #include "qr/qr_code.h"
 #include "qr/qrc_command.h"
+#include "qt/qt_qr_canvas.h"
 #include "tests/qr/round_trip_texts.h"
 #include "tests/qr/zbar.h"
-#include "qt/qt_qr_canvas.h"
 
 namespace zarn {
 namespace {
