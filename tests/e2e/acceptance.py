@@ -545,7 +545,7 @@ class Jobs(Acceptance):
             shutil.rmtree(cups, ignore_errors=True)
 
     def test_each_printer_starts_on_its_own_paper(self):
-        script = os.path.join(SOURCE, "tests", "surface", "cups_server.sh")
+        script = os.path.join(SOURCE, "tests", "linux", "cups_server.sh")
         cups = tempfile.mkdtemp(prefix="cups-", dir="/tmp")  # short: it holds the socket
         body = (b"PT|100|100|first|0|0|L|0\r\nED\r\n"  # no SD, on the default printer
                 b"DEV|zarn-legal\r\nPT|100|100|second|0|0|L|0\r\nED\r\n"
