@@ -16,6 +16,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "app/render_tools.h"
 #include "app/wiring.h"
 #include "engine/interpreter.h"
 #include "engine/parse_print.h"
@@ -34,6 +35,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: zarn-render SCRIPT [-o OUT.pdf | -o OUT.png] [--settings zarn.ini]\n"
     "       zarn-render --check SCRIPT\n"
+    "       zarn-render --measure FONT SIZE BOLD ITALIC WIDTH TEXT\n"
     "       zarn-render --commands\n"
     "       zarn-render --help | --version\n"
     "  Runs the print script SCRIPT (\"-\": standard input) as the client does,\n"
@@ -51,11 +53,17 @@ constexpr char kUsage[] =
     "  many values ...) as SCRIPT:LINE: KIND: MESSAGE, and warns about lines\n"
     "  that run but not as meant: a DEV name that no printer here has exactly,\n"
     "  SD paper or orientation in lower case, a CR LF field or data line of a\n"
-    "  repeat section without its closing \"|\". Exits 1 when it lists\n"
+    "  repeat section without its closing \"|\". It then runs the script\n"
+    "  without a printer and warns where a text, box, line or picture falls\n"
+    "  outside the printable page, where a character has no glyph in any\n"
+    "  installed font, and where SFY places output on a page that the page\n"
+    "  bottom has just turned. Exits 1 when it lists\n"
     "  anything, 0 when it lists nothing.\n"
+    "  --measure prints the height in twips of TEXT word-wrapped to WIDTH twips\n"
+    "  as PT wraps it, in the font SF FONT|SIZE|BOLD|ITALIC sets.\n"
     "  --commands prints the interpreter's command table as JSON: every\n"
     "  keyword in search order with its fields (name; type text, long = 32-bit\n"
-    "  whole number or short = 16-bit; optional; emptyEnds: an empty value\n"
+    "  whole number or short = 16-bit, mm = millimetres with one decimal; optional; emptyEnds: an empty value\n"
     "  ends the command) and whether the PDF copy run executes it.\n"
     "  No display is needed. Exit status: 0 when the pages are written without\n"
     "  an error, 1 after errors or when nothing was printed (--check: when it\n"
@@ -114,7 +122,10 @@ int Check(const QString& path) {
   if (!ReadScript(path, script)) return 2;
   const std::string name = (path == QLatin1String("-") ? QStringLiteral("stdin") : path).toStdString();
   const MachinePrinters printers = PrintersHere();
-  const QList<ScriptFinding> findings = CheckPrintScript(script, &printers);
+  QList<ScriptFinding> findings = CheckPrintScript(script, &printers);
+  findings += LayoutFindings(script);
+  std::stable_sort(findings.begin(), findings.end(),
+                   [](const ScriptFinding& a, const ScriptFinding& b) { return a.line < b.line; });
   for (const ScriptFinding& f : findings)
     std::cout << name << ':' << f.line << ": " << FindingKindName(f.kind).toStdString() << ": "
               << f.message.toStdString() << "\n";
@@ -143,7 +154,7 @@ int PrintCommands() {
         continue;
       }
       QJsonObject field{{"name", c.fieldNames.at(at++)},
-                        {"type", t == u'N' || t == u'L' ? "long" : t == u'S' ? "short" : "text"}};
+                        {"type", t == u'N' || t == u'L' ? "long" : t == u'S' ? "short" : t == u'M' ? "mm" : "text"}};
       if (optional) field.insert("optional", true);
       if (t == u'E') field.insert("emptyEnds", true);
       fields.append(field);
@@ -193,6 +204,10 @@ int Run(int argc, char** argv) {
       check = true;
     } else if (a == QLatin1String("--commands")) {
       return PrintCommands();
+    } else if (a == QLatin1String("--measure")) {
+      QStringList rest;
+      for (++i; i < argc; ++i) rest << QString::fromLocal8Bit(argv[i]);
+      return Measure(rest);
     } else if ((a == QLatin1String("-o") || a == QLatin1String("--settings")) && i + 1 < argc) {
       (a == QLatin1String("-o") ? out : settingsPath) = QString::fromLocal8Bit(argv[++i]);
     } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
@@ -296,9 +311,9 @@ int main(int argc, char** argv) {
   // Pages are drawn off screen, so the output never depends on a display,
   // and servers without one render alike; a platform the user names wins.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // The check and the command table draw nothing, so they need no window system at all.
+  // The command table draws nothing, so it needs no window system at all.
   for (int i = 1; i < argc; ++i) {
-    if (std::string_view(argv[i]) == "--check" || std::string_view(argv[i]) == "--commands") {
+    if (std::string_view(argv[i]) == "--commands") {
       QCoreApplication app(argc, argv);
       return zarn::Run(argc, argv);
     }

@@ -38,8 +38,11 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
   };
   engine.LocalPath = [this](const QString& path) { return downloads.ForReading(path); };
   engine.PaperSize = BindPaperSize(engine, spooler);
+  engine.PaperSizeMm = BindPaperSizeMm(engine, spooler);
   engine.PDFONLY = [this](const QString& name, const QString& sub) { PDFONLY(engine, pdfWriter, name, sub); };
   engine.PDFPrinterOff = [this] { PDFPrinterOff(engine); };
+  engine.PdfDocumentName = [this](const QString& name, const QString& sub) { PdfDocumentName(engine, name, sub); };
+  engine.DocumentEnded = [this] { PdfDocumentEnded(engine); };
   std::function<void()> events = options.processEvents;
   engine.QRC = [this, events](const QString& text, const std::function<PicturePlace()>& place) {
     return RunQrc(engine, qrCanvas, [events] { if (events) events(); }, text, place);

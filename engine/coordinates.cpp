@@ -47,6 +47,7 @@ int16_t SFYR(Engine& e, int32_t dy) {
     trap.Step([&] { s.LastY = s.MarginTop; });
     trap.Step([&] { s.OriginY = 0; });
     trap.Step([&] { NewPage(e); });
+    if (e.PageBroken) e.PageBroken();
   }
   return kTrue;
 }

@@ -152,7 +152,10 @@ void OpenPage(Engine& e) {
 int16_t StartDoc(Engine& e, const QString& orientation, const QString& paper, int32_t copies) {
   Trap trap(Proc::StartDoc);
   PrintState& s = e.state;
-  trap.Step([&] { e.surface.EndDoc(); });
+  trap.Step([&] {
+    e.surface.EndDoc();
+    if (e.DocumentEnded) e.DocumentEnded();
+  });
   trap.Step([&] {
     if (paper == u"A4") e.surface.SetPaperSize(9);
     else if (paper == u"A5") e.surface.SetPaperSize(11);
@@ -180,7 +183,10 @@ int16_t StartDoc(Engine& e, const QString& orientation, const QString& paper, in
 
 int16_t SimpleStartDoc(Engine& e) {
   Trap trap(Proc::SimpleStartDoc);
-  trap.Step([&] { e.surface.EndDoc(); });
+  trap.Step([&] {
+    e.surface.EndDoc();
+    if (e.DocumentEnded) e.DocumentEnded();
+  });
   return 0;
 }
 
@@ -195,7 +201,10 @@ int16_t NewPage(Engine& e) {
 
 int16_t EndDoc(Engine& e) {
   Trap trap(Proc::EndDoc);
-  trap.Step([&] { e.surface.EndDoc(); });
+  trap.Step([&] {
+    e.surface.EndDoc();
+    if (e.DocumentEnded) e.DocumentEnded();
+  });
   return kTrue;
 }
 

@@ -1,5 +1,8 @@
 #include "engine/drawing.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "engine/coordinates.h"
 #include "engine/fonts.h"
 #include "errortrap/convert.h"
@@ -32,6 +35,7 @@ void DrawLine(Engine& e, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t
   trap.Step([&] { surface.SetDrawStyle(ToShort(lineStyle)); });
   trap.Step([&] { surface.SetDrawWidth(ToShort(lineWidth)); });
   trap.Step([&] { surface.Line(F(x1), F(y1), F(x2), F(y2), c, LineKind::Segment); });
+  if (e.Drawn) e.Drawn(std::min(x1, x2), std::min(y1, y2), std::abs(double(x2) - x1), std::abs(double(y2) - y1), {});
 }
 
 void DrawBox(Engine& e, int32_t x, int32_t y, int32_t width, int32_t height, int32_t cornerPercent,
@@ -49,6 +53,7 @@ void DrawBox(Engine& e, int32_t x, int32_t y, int32_t width, int32_t height, int
   // Corner and end points are 32-bit sums taken inside each step, so an
   // overflow drops just that one call.
   const int64_t X = x, Y = y, W = w, H = h;
+  if (e.Drawn) e.Drawn(x, y, w, h, {});
   if (cornerPercent <= 0) {
     if (fill > 0)
       trap.Step([&] { surface.Line(F(x), F(y), F(AddLong(X, W)), F(AddLong(Y, H)), c, LineKind::FilledBox); });

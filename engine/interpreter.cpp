@@ -81,6 +81,7 @@ void RunPdfName(Engine& e, const FieldArgs& f) {
     s.PdfSubFolder.clear();
     s.PdfFileName = f.Text(1);
   }
+  if (e.PdfDocumentName) e.PdfDocumentName(s.PdfFileName, s.PdfSubFolder);
 }
 
 // The numbers are read once the picture is saved, so a faulty one still leaves
@@ -117,6 +118,13 @@ void RunPaperSize(Engine& e, const FieldArgs& f) {
   int32_t height = f.Long(2);
   QString name = f.Text(3);
   if (e.PaperSize) e.PaperSize(width, height, name);
+}
+
+void RunPaperSizeMm(Engine& e, const FieldArgs& f) {
+  int32_t width = f.Tenths(1);
+  int32_t height = f.Tenths(2);
+  QString name = f.Text(3);
+  if (e.PaperSizeMm) e.PaperSizeMm(width, height, name);
 }
 
 void RunDevice(Engine& e, const FieldArgs& f) { DeviceName(e, f.Text(1)); }
@@ -224,7 +232,7 @@ void RunDrawGradient(Engine& e, const FieldArgs& f) {
 
 // The command table, searched in this order; the first match runs. The type
 // letters say how each field after the keyword is read (engine/script_fields.h).
-constexpr std::array<Command, 27> kCommands{{
+constexpr std::array<Command, 29> kCommands{{
     {u"PDFNAME", u"T/TT", "subfolder name unused", true, RunPdfName},
     {u"QRC", u"ELLLL", "text x y width height", true, RunQrc},
     {u"GF", u"ET", "url file", true, RunGetFile},
@@ -252,6 +260,10 @@ constexpr std::array<Command, 27> kCommands{{
     {u"DI", u"TNNNN", "file x y width height", true, RunDrawImage},
     {u"DG", u"TTNNNNN", "colour1 colour2 direction x y width height", true, RunDrawGradient},
     {u"STATUS", u"T", "address", true, RunStatus},
+    // Paper in millimetres, one decimal: keywords the original client does not
+    // know, so there a script keeps printing on the paper it had.
+    {u"PSM", u"MMT", "width height form", true, RunPaperSizeMm},
+    {u"RPTPSM", u"MMT", "width height form", true, RunPaperSizeMm},
 }};
 
 // Every field of a row has its name.
@@ -385,7 +397,8 @@ void ExecutePrintScript(Engine& e, const QString& script, int16_t pdfPass, int16
   // line the error log names is the script's own line number.
   int number = 0;
   ForEachLine(script, [&](QStringView line) {
-    trap.StepAtLine(++number, [&] { RunLine(e, line, pdfPass != 0, pdfNameOnly != 0, fields, args); });
+    e.line = ++number;
+    trap.StepAtLine(number, [&] { RunLine(e, line, pdfPass != 0, pdfNameOnly != 0, fields, args); });
   });
 }
 

@@ -63,14 +63,17 @@ void RunDataLine(Engine& e, Trap& trap, const RepeatSection& section, const QStr
         });
         break;
       case DataAction::SetPaperSize:
+      case DataAction::SetPaperSizeMm:
         trap.Step([&] {
           Fields fields;
           FieldArgs args;
           ReadCommandFields(marker.text, line, fields, args);
-          int32_t width = args.Long(1);
-          int32_t height = args.Long(2);
+          const bool mm = marker.action == DataAction::SetPaperSizeMm;
+          int32_t width = mm ? args.Tenths(1) : args.Long(1);
+          int32_t height = mm ? args.Tenths(2) : args.Long(2);
           QString formName = args.Text(3);
-          if (e.PaperSize) e.PaperSize(width, height, formName);
+          const auto& paperSize = mm ? e.PaperSizeMm : e.PaperSize;
+          if (paperSize) paperSize(width, height, formName);
         });
         break;
     }
@@ -98,20 +101,33 @@ void RunRepeat(Engine& e, Trap& trap, const QString& script, qsizetype markerAt,
   e.record = e.records = 0;
 }
 
-void RunPdfOnly(Engine& e, Trap& trap, const QString& script, int16_t pdfPass) {
+// A PDF-only job: the script's pages go to the PDF writer instead of the
+// printer, and no PDF copy follows. run prints the pages; a script that names
+// its file does so before it runs (namePass).
+template <typename Run>
+void RunIntoPdf(Engine& e, Trap& trap, int16_t pdfPass, const QString* namePass, Run&& run) {
   PrintState& s = e.state;
-  trap.Step([&] { ExecutePrintScript(e, script, pdfPass, kTrue); });
+  if (namePass) trap.Step([&] { ExecutePrintScript(e, *namePass, pdfPass, kTrue); });
   trap.Step([&] {
     if (s.PdfFileName.isEmpty()) s.PdfFileName = PdfTimeStamp(e);
   });
   trap.Step([&] {
     if (e.PDFONLY) e.PDFONLY(s.PdfFileName, s.PdfSubFolder);
   });
-  trap.Step([&] { ExecutePrintScript(e, script, pdfPass, kFalse); });
+  run();
   trap.Step([&] {
     if (e.PDFPrinterOff) e.PDFPrinterOff();
   });
   trap.Step([&] { s.PdfCopy = kFalse; });
+}
+
+// A template line "PDFMERGE": the records go to the PDF writer. A line of its
+// own, not a word anywhere, so a value that holds it changes nothing; the
+// original client skips the line as unknown and prints the records.
+bool IsPdfMerge(const QString& templateText) {
+  for (const QString& line : SplitScriptLines(templateText))
+    if (WithoutLeadingSpaces(line).section(u'|', 0, 0).toUpper() == kPdfMergeMarker) return true;
+  return false;
 }
 
 }  // namespace
@@ -145,9 +161,12 @@ void ParsePrint(Engine& e, const QString& script, int16_t pdfPass) {
   Trap trap(Proc::ParsePrint);
   const qsizetype repeatAt = script.indexOf(kRepeatMarker);
   if (repeatAt >= 0) {
-    RunRepeat(e, trap, script, repeatAt, pdfPass);
+    if (IsPdfMerge(script.left(repeatAt)))
+      RunIntoPdf(e, trap, pdfPass, nullptr, [&] { RunRepeat(e, trap, script, repeatAt, pdfPass); });
+    else
+      RunRepeat(e, trap, script, repeatAt, pdfPass);
   } else if (script.contains(kPdfOnlyMarker)) {
-    RunPdfOnly(e, trap, script, pdfPass);
+    RunIntoPdf(e, trap, pdfPass, &script, [&] { trap.Step([&] { ExecutePrintScript(e, script, pdfPass, kFalse); }); });
   } else {
     trap.Step([&] { ExecutePrintScript(e, script, pdfPass, kFalse); });
   }

@@ -14,11 +14,13 @@ namespace zarn {
 // The job options, each found anywhere in the script (exact case).
 inline constexpr QStringView kRepeatMarker = u"RPTFLD";
 inline constexpr QStringView kPdfOnlyMarker = u"PDFONLY";
+// A template line of a repeat script that sends its records to the PDF writer.
+inline constexpr QStringView kPdfMergeMarker = u"PDFMERGE";
 
 // What a line of a repeat script's data section asks for; a line may carry
 // several markers, acted on in this order. The RPTDEV and RPTPSZ lines read
 // their fields by the command table rows of the same keywords.
-enum class DataAction { PrintRecord, EndDocument, SelectDevice, SetPaperSize };
+enum class DataAction { PrintRecord, EndDocument, SelectDevice, SetPaperSize, SetPaperSizeMm };
 struct DataMarker {
   std::u16string_view text;
   DataAction action;
@@ -28,6 +30,7 @@ inline constexpr std::array kDataMarkers{
     DataMarker{u"RPTED", DataAction::EndDocument},
     DataMarker{u"RPTDEV", DataAction::SelectDevice},
     DataMarker{u"RPTPSZ", DataAction::SetPaperSize},
+    DataMarker{u"RPTPSM", DataAction::SetPaperSizeMm},
 };
 
 // The repeat section after the marker at markerAt, split at LF: the field

@@ -107,6 +107,7 @@ int16_t DrawImage(Engine& e, const QString& filePath, int32_t x, int32_t y, int3
   trap.Step([&] { picture = e.pictures.Load(path); });
   // A file that did not load (its error already reported) has nothing to paint.
   if (!picture) return result;
+  if (e.Drawn && width >= 1 && height >= 1) e.Drawn(x, y, width, height, {});
   trap.Step([&] {
     if (width >= 1 && height >= 1)
       e.surface.PaintPicture(*picture, static_cast<float>(x), static_cast<float>(y), static_cast<float>(width),

@@ -28,6 +28,8 @@ constexpr std::array kKindNames{
     KindName{Kind::NeverRead, "never-read"},           KindName{Kind::NoData, "no-data"},
     KindName{Kind::CommentIsData, "comment-is-data"}, KindName{Kind::PrinterNotExact, "printer-not-exact"},
     KindName{Kind::LowerCase, "lower-case"},           KindName{Kind::NoClosingBar, "no-closing-bar"},
+    KindName{Kind::OffPage, "off-page"},               KindName{Kind::NoGlyph, "no-glyph"},
+    KindName{Kind::BreakThenAbove, "page-break-above"},
 };
 
 // A field as the author can read it: quoted, with line ends and tabs shown.
@@ -60,6 +62,8 @@ QString TypeName(QChar type) {
       return QStringLiteral("a number");
     case u'S':
       return QStringLiteral("a 16-bit number");
+    case u'M':
+      return QStringLiteral("millimetres");
     default:
       return QStringLiteral("a text");
   }
@@ -152,7 +156,7 @@ class Checker {
       if (IsMarkerLine(line)) return;
       kind = Kind::UnknownKeyword;
       message = QStringLiteral("%1 is no command; the line is skipped without a message").arg(Shown(c.keyword));
-      if (line.contains(kPdfOnlyMarker)) message += QStringLiteral(" (PDFONLY has no effect in a repeat script)");
+      if (line.contains(kPdfOnlyMarker)) message += QStringLiteral(" (PDFONLY has no effect in a repeat script; a PDFMERGE line sends the records to PDF files)");
     } else if (c.fate == LineCheck::Fate::Runs) {
       WarnAboutRun(number, c.command, WithoutLeadingSpaces(line).split(u'|'));
       return;
@@ -225,6 +229,7 @@ class Checker {
   // "#REPRINT" among them).
   bool IsMarkerLine(const QString& line) const {
     if (!repeat_ && line.contains(kPdfOnlyMarker)) return true;
+    if (repeat_ && WithoutLeadingSpaces(line).section(u'|', 0, 0).toUpper() == kPdfMergeMarker) return true;
     return IsComment(line);
   }
 
@@ -256,11 +261,11 @@ class Checker {
       }
       if (IsComment(line))
         Add(number, Kind::CommentIsData,
-            QStringLiteral("this comment holds a marker (RPTDT, RPTED, RPTDEV or RPTPSZ): the repeat runner "
+            QStringLiteral("this comment holds a marker (RPTDT, RPTED, RPTDEV, RPTPSZ or RPTPSM): the repeat runner "
                            "acts on it like a data line"));
       if (!marked) {
         Add(number, Kind::NotADataLine,
-            QStringLiteral("no RPTDT, RPTED, RPTDEV or RPTPSZ on this data-section line: it is ignored, "
+            QStringLiteral("no RPTDT, RPTED, RPTDEV, RPTPSZ or RPTPSM on this data-section line: it is ignored, "
                            "commands do not run here"));
         continue;
       }
@@ -276,7 +281,7 @@ class Checker {
           const qsizetype given = values.size() - 1 - (values.size() > 1 && IsBlank(values.last()) ? 1 : 0);
           mostValues = std::max(mostValues, given);
           CheckRecord(number, templateLines, templateText, fieldNames, values);
-        } else if (marker.action == DataAction::SelectDevice || marker.action == DataAction::SetPaperSize) {
+        } else if (marker.action != DataAction::PrintRecord && marker.action != DataAction::EndDocument) {
           Kind kind;
           QString message;
           const LineCheck c = CheckCommandFields(marker.text, line);
@@ -342,7 +347,8 @@ QString FindingKindName(Kind kind) {
 }
 
 bool IsWarning(Kind kind) {
-  return kind == Kind::PrinterNotExact || kind == Kind::LowerCase || kind == Kind::NoClosingBar;
+  return kind == Kind::PrinterNotExact || kind == Kind::LowerCase || kind == Kind::NoClosingBar ||
+         kind == Kind::OffPage || kind == Kind::NoGlyph || kind == Kind::BreakThenAbove;
 }
 
 QList<ScriptFinding> CheckPrintScript(const QString& script, const MachinePrinters* printers) {

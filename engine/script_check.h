@@ -27,6 +27,10 @@ struct ScriptFinding {
     PrinterNotExact,  // a DEV name that no printer here has exactly: no switch
     LowerCase,        // SD paper or orientation in lower case: left as it was
     NoClosingBar,     // a CR LF field or data line without its closing "|"
+    // Found by running the script (zarn-render --check):
+    OffPage,          // drawn outside the printable page: lost
+    NoGlyph,          // a character no installed font has: a blank box
+    BreakThenAbove,   // the page bottom turned the page, then SFY placed output on the new one
   };
   qsizetype line = 0;  // 1-based, as the error log counts script lines
   Kind kind = Kind::UnknownKeyword;

@@ -47,6 +47,11 @@ int16_t FieldArgs::Short(qsizetype i) const {
   return static_cast<int16_t>(numbers_[i]);
 }
 
+int32_t FieldArgs::Tenths(qsizetype i) const {
+  if (TypeAt(i) != u'M') throw std::logic_error("a command read a field in tenths against its table row");
+  return numbers_[i];
+}
+
 void ConvertFields(std::u16string_view types, const Fields& fields, FieldArgs& args, bool readLate) {
   args.count_ = 0;
   args.fields_ = &fields;
@@ -77,6 +82,9 @@ void ConvertFields(std::u16string_view types, const Fields& fields, FieldArgs& a
         break;
       case u'S':
         args.numbers_[i] = FieldToShort(field);
+        break;
+      case u'M':
+        args.numbers_[i] = FieldToTenths(field);
         break;
       default:
         throw std::logic_error("unknown field type letter in the command table");

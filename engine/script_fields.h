@@ -11,6 +11,7 @@
 //      that a command's earlier work is done even when the field is faulty or
 //      missing; the script check reads it at once
 //   S  short: a number that also fits 16 bits (FieldToShort)
+//   M  millimetres with one decimal, read in tenths (FieldToTenths)
 //   E  text that, when empty, ends the command: nothing further is read
 //   /  the fields after it are read only when the line has them
 // Fields are views into the line, which must outlive them.
@@ -70,6 +71,7 @@ class FieldArgs {
   QString Text(qsizetype i) const { return View(i).toString(); }
   int32_t Long(qsizetype i) const;
   int16_t Short(qsizetype i) const;
+  int32_t Tenths(qsizetype i) const;
 
  private:
   friend void ConvertFields(std::u16string_view types, const Fields& fields, FieldArgs& args, bool readLate);

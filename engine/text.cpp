@@ -46,6 +46,7 @@ void PrintArea(Engine& e, Trap& trap, int32_t x, int32_t top, const QString& tex
     trap.Step([&] { surface.SetCurrentX(static_cast<float>(lineX)); });
     trap.Step([&] { surface.SetCurrentY(static_cast<float>(y)); });
     trap.Step([&] { surface.Print(line); });
+    if (e.Drawn) e.Drawn(lineX, y, surface.TextWidth(line), surface.TextHeight(line), line);
     const double lineTop = y;
     trap.Step([&] { y = y + surface.TextHeight(line); });
     if (i > 0 && relativeY) trap.Step([&] { e.state.LastY = RoundToLong(lineTop); });
@@ -81,6 +82,7 @@ void TrimSpaces(QString& line) {
 
 int16_t SimplePrint(Engine& e, const QString& text) {
   Trap trap(Proc::SimplePrint);
+  if (e.Drawn) e.Drawn(e.surface.CurrentX(), e.surface.CurrentY(), e.surface.TextWidth(text), e.surface.TextHeight(text), text);
   trap.Step([&] { e.surface.Print(text); });
   return 0;
 }

@@ -60,7 +60,9 @@ QChar DecimalSeparator() {
 }
 }  // namespace
 
-int32_t FieldToLong(QStringView field) {
+namespace {
+// The number a field holds, before any rounding.
+double FieldToNumber(QStringView field) {
   qsizetype begin = 0, end = field.size();
   while (begin < end && IsBlank(field[begin])) ++begin;
   while (end > begin && IsBlank(field[end - 1])) --end;
@@ -96,8 +98,13 @@ int32_t FieldToLong(QStringView field) {
   } else if (read.ec != std::errc()) {
     Raise(RuntimeError::TypeMismatch);
   }
-  return RoundToLong(negative ? -value : value);
+  return negative ? -value : value;
 }
+}  // namespace
+
+int32_t FieldToLong(QStringView field) { return RoundToLong(FieldToNumber(field)); }
+
+int32_t FieldToTenths(QStringView field) { return RoundToLong(FieldToNumber(field) * 10); }
 
 int16_t FieldToShort(QStringView field) { return ToShort(FieldToLong(field)); }
 

@@ -29,6 +29,9 @@ int32_t MulLong(int64_t a, int64_t b);
 int32_t FieldToLong(QStringView field);
 // The same, and the value must also fit in 16 bits.
 int16_t FieldToShort(QStringView field);
+// A field read as FieldToLong reads it, in tenths: "62.5" is 625, one decimal
+// kept and the next rounded half to even.
+int32_t FieldToTenths(QStringView field);
 
 // Reads hexadecimal digits (either case) from the start of text the way the
 // platform's number reader reads "&H" + text: blanks, tabs and line feeds are

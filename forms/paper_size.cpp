@@ -13,6 +13,7 @@ namespace zarn {
 namespace {
 
 constexpr int32_t kUnitsPerCm = 10000;
+constexpr int32_t kUnitsPerTenthMm = 100;
 
 QString Word(int16_t flag) { return flag != 0 ? QStringLiteral("True") : QStringLiteral("False"); }
 
@@ -21,10 +22,18 @@ QString Centimetres(int32_t units) {
   return QString::number(static_cast<double>(units) / kUnitsPerCm, 'f', QLocale::FloatingPointShortest);
 }
 
-}  // namespace
+// The request as the script gave it: whole centimetres, or millimetres.
+struct Request {
+  int32_t width, height;
+  int32_t unitsPer;  // FormSize units (thousandths of a millimetre) per step
+  QString Shown(int32_t v) const {
+    if (unitsPer == kUnitsPerCm) return QString::number(v);
+    return QString::number(v / 10.0, 'f', QLocale::FloatingPointShortest) + QStringLiteral(" mm");
+  }
+};
 
-int16_t PaperSize(Engine& e, FormSpooler& spooler, int32_t ownerWindow, int32_t& width, int32_t& height,
-                  QString& formName) {
+int16_t ApplyPaper(Engine& e, FormSpooler& spooler, int32_t ownerWindow, const Request& r, QString& formName) {
+  const int32_t width = r.width, height = r.height;
   Trap trap(Proc::PaperSize);
   int16_t flag = kFalse;
   int16_t position = 0;
@@ -32,13 +41,13 @@ int16_t PaperSize(Engine& e, FormSpooler& spooler, int32_t ownerWindow, int32_t&
   QStringList names;
 
   trap.Step([&] {
-    e.log.Message(QStringLiteral("PaperSize:'W=") + QString::number(width) + QStringLiteral(", H=") +
-                  QString::number(height) + QStringLiteral(", FormName=") + formName + u'\'');
+    e.log.Message(QStringLiteral("PaperSize:'W=") + r.Shown(width) + QStringLiteral(", H=") +
+                  r.Shown(height) + QStringLiteral(", FormName=") + formName + u'\'');
   });
   trap.Step([&] { flag = DeleteExistedForm(spooler, e.surface.DeviceName(), formName); });
   trap.Step([&] { e.log.Message(QStringLiteral("PaperSize: DeleteForm") + Word(flag)); });
-  trap.Step([&] { size.width = MulLong(width, kUnitsPerCm); });
-  trap.Step([&] { size.height = MulLong(height, kUnitsPerCm); });
+  trap.Step([&] { size.width = MulLong(width, r.unitsPer); });
+  trap.Step([&] { size.height = MulLong(height, r.unitsPer); });
   trap.Step([&] { names = GetFormNames(spooler, e.surface.DeviceName()); });
   trap.Step([&] {
     e.log.Message(QStringLiteral("PaperSize:") + QString::number(names.size()) + QStringLiteral(" Forms Found."));
@@ -79,10 +88,29 @@ int16_t PaperSize(Engine& e, FormSpooler& spooler, int32_t ownerWindow, int32_t&
   return kTrue;
 }
 
+}  // namespace
+
+int16_t PaperSize(Engine& e, FormSpooler& spooler, int32_t ownerWindow, int32_t& width, int32_t& height,
+                  QString& formName) {
+  return ApplyPaper(e, spooler, ownerWindow, {width, height, kUnitsPerCm}, formName);
+}
+
+int16_t PaperSizeMm(Engine& e, FormSpooler& spooler, int32_t ownerWindow, int32_t& width, int32_t& height,
+                    QString& formName) {
+  return ApplyPaper(e, spooler, ownerWindow, {width, height, kUnitsPerTenthMm}, formName);
+}
+
 std::function<int16_t(int32_t&, int32_t&, QString&)> BindPaperSize(Engine& e, FormSpooler& spooler,
                                                                    int32_t ownerWindow) {
   return [&e, &spooler, ownerWindow](int32_t& width, int32_t& height, QString& formName) {
     return PaperSize(e, spooler, ownerWindow, width, height, formName);
+  };
+}
+
+std::function<int16_t(int32_t&, int32_t&, QString&)> BindPaperSizeMm(Engine& e, FormSpooler& spooler,
+                                                                     int32_t ownerWindow) {
+  return [&e, &spooler, ownerWindow](int32_t& width, int32_t& height, QString& formName) {
+    return PaperSizeMm(e, spooler, ownerWindow, width, height, formName);
   };
 }
 

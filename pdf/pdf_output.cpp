@@ -1,9 +1,12 @@
 #include "pdf/pdf_output.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <array>
 #include <memory>
+#include <utility>
 
 #include "engine/document.h"
 #include "engine/parse_print.h"
@@ -84,9 +87,9 @@ T& Created(const std::unique_ptr<T>& object) {
   return *object;
 }
 
-// PDFPrinterOn and PDFONLY, statement by statement under the caller's trap.
-void SwitchToWriter(Engine& e, Trap& trap, PdfWriterControl& writer, const QString& requestedName,
-                    const QString& requestedSubFolder, bool showPdf) {
+// The file a script's name and sub-folder stand for, below today's day folder,
+// the folders made on the way. Steps of the caller's trap.
+QString OutputFile(Engine& e, Trap& trap, const QString& requestedName, const QString& requestedSubFolder) {
   QString fileName = WithoutLeadingSeparator(requestedName);
   QString subFolder = WithoutLeadingSeparator(requestedSubFolder);
   // The unsafe part is replaced before the error is raised, so going on after
@@ -104,11 +107,6 @@ void SwitchToWriter(Engine& e, Trap& trap, PdfWriterControl& writer, const QStri
   QString dayFolder;
   QString targetFolder;
   QString outputFile;
-  QString writerName;
-  std::unique_ptr<PDFUtil> util;
-  std::unique_ptr<PDFSettings> settings;
-  int16_t index = -1;
-
   trap.Step([&] { dayFolder = BaseFolder(e) + u'\\' + e.clock.Now().toString(QStringLiteral("yyyyMMdd")); });
   trap.Step([&] { EnsureFolder(e, dayFolder); });
   trap.Step([&] { targetFolder = dayFolder; });
@@ -128,7 +126,15 @@ void SwitchToWriter(Engine& e, Trap& trap, PdfWriterControl& writer, const QStri
       e.state.PdfClaimedFile = claimed;
     });
   }
-  trap.Step([&] { e.state.DeviceBeforePdf = e.surface.DeviceName(); });
+  return outputFile;
+}
+
+// Writes the writer's settings for the next document to outputFile; returns
+// the writer's printer name, and the settings object in settings.
+QString WriteSettings(Trap& trap, PdfWriterControl& writer, const QString& outputFile, bool showPdf,
+                      std::unique_ptr<PDFSettings>& settings) {
+  QString writerName;
+  std::unique_ptr<PDFUtil> util;
   trap.Step([&] { util = writer.CreatePDFUtil(); });
   trap.Step([&] { writerName = Created(util).defaultprintername(); });
   trap.Step([&] { settings = writer.CreatePDFSettings(); });
@@ -145,6 +151,49 @@ void SwitchToWriter(Engine& e, Trap& trap, PdfWriterControl& writer, const QStri
     trap.Step([&] { Created(settings).setValue(name, value); });
   }
   trap.Step([&] { Created(settings).WriteSettings(true); });
+  return writerName;
+}
+
+// The files of this run's documents, in order, under the names they have now.
+QStringList RunFiles(const Engine& e, QList<qsizetype>* at = nullptr) {
+  QStringList files;
+  const QList<PrintedDocument> documents = e.surface.Documents();
+  for (qsizetype i = 0; i < documents.size(); ++i) {
+    const QString& file = documents.at(i).file;
+    if (file.isEmpty() || e.pdfRun.before.contains(file)) continue;
+    const qsizetype moved = e.pdfRun.movedAt.indexOf(i);
+    files << (moved < 0 ? file : e.pdfRun.movedTo.at(moved));
+    if (at) *at << i;
+  }
+  return files;
+}
+
+// PDFPrinterOn and PDFONLY, statement by statement under the caller's trap.
+// Every document of the run lands beside the first: one named by a PDFNAME
+// of its own, the others under the run's name with "-2", "-3" ...
+void SwitchToWriter(Engine& e, Trap& trap, PdfWriterControl& writer, const QString& requestedName,
+                    const QString& requestedSubFolder, bool showPdf) {
+  const QString outputFile = OutputFile(e, trap, requestedName, requestedSubFolder);
+  int16_t index = -1;
+  trap.Step([&] { e.state.DeviceBeforePdf = e.surface.DeviceName(); });
+  std::unique_ptr<PDFSettings> settings;
+  const QString writerName = WriteSettings(trap, writer, outputFile, showPdf, settings);
+  // Standing settings for the run's later documents: beside the first, a file
+  // already there kept (the writer takes the next free "-2", "-3" ...), none
+  // shown. A writer whose objects failed has had its errors already.
+  if (settings) {
+    trap.Step([&] { settings->setValue(QStringLiteral("ConfirmOverwrite"), QStringLiteral("yes")); });
+    trap.Step([&] { settings->setValue(QStringLiteral("ShowPDF"), QStringLiteral("no")); });
+    trap.Step([&] { settings->WriteSettings(false); });
+    e.pdfRun.writer = &writer;
+    e.pdfRun.show = showPdf;
+    e.pdfRun.before.clear();
+    for (const PrintedDocument& d : e.surface.Documents()) e.pdfRun.before << d.file;
+    e.pdfRun.endedAt = e.surface.Documents().size();
+    e.pdfRun.moveAt = -1;
+    e.pdfRun.movedAt.clear();
+    e.pdfRun.movedTo.clear();
+  }
   trap.Step([&] { index = PrinterIndex(e, writerName); });
   trap.Step([&] {
     if (index >= 0)
@@ -166,8 +215,69 @@ void PDFONLY(Engine& e, PdfWriterControl& writer, const QString& fileName, const
   SwitchToWriter(e, trap, writer, fileName, subFolder, true);
 }
 
+void PdfDocumentName(Engine& e, const QString& fileName, const QString& subFolder) {
+  if (!e.pdfRun.writer) return;
+  Trap trap(e.pdfRun.show ? Proc::PDFONLY : Proc::PDFPrinterOn);
+  QString outputFile = OutputFile(e, trap, fileName, subFolder);
+  const QString path = QFileInfo(NativePath(outputFile)).absoluteFilePath();
+  QList<qsizetype> at;
+  const QStringList made = RunFiles(e, &at);
+  // The document the line stands in has begun (SD opens its page): its file
+  // takes this name when the document ends.
+  if (!made.isEmpty() && e.surface.Documents().size() > e.pdfRun.endedAt) {
+    e.pdfRun.moveAt = made.last() == path ? -1 : at.last();
+    e.pdfRun.moveTo = path;
+    return;
+  }
+  // A file an earlier document of this run has (an unnamed one takes the
+  // run's name, often the last PDFNAME) is not written over.
+  if (made.contains(path)) {
+    trap.Step([&] {
+      outputFile = e.files.CreateFreeName(outputFile);
+      if (outputFile.isEmpty()) Raise(RuntimeError::PathFileAccess);
+    });
+  }
+  // Only the run's first document is shown (500 letters open no 500 viewers).
+  const bool show = e.pdfRun.show && e.surface.Documents().size() == e.pdfRun.before.size();
+  std::unique_ptr<PDFSettings> settings;
+  WriteSettings(trap, *e.pdfRun.writer, outputFile, show, settings);
+}
+
+void PdfDocumentEnded(Engine& e) {
+  Engine::PdfRun& run = e.pdfRun;
+  if (!run.writer) return;
+  run.endedAt = e.surface.Documents().size();
+  const qsizetype at = std::exchange(run.moveAt, -1);
+  QString to = std::exchange(run.moveTo, QString());
+  const QList<PrintedDocument> documents = e.surface.Documents();
+  if (at < 0 || at >= documents.size()) return;
+  const QString from = documents.at(at).file;
+  if (!QFileInfo::exists(from)) return;
+  if (RunFiles(e).contains(to)) {
+    // Beside the file this run wrote, under the next free number.
+    to = e.files.CreateFreeName(to);
+    if (to.isEmpty()) Raise(RuntimeError::PathFileAccess);
+  }
+  // As the writer does with "ConfirmOverwrite" "no": a file there is replaced.
+  QFile::remove(to);
+  if (!QFile::rename(from, to)) Raise(RuntimeError::PathFileAccess);
+  run.movedAt << at;
+  run.movedTo << to;
+}
+
 void PDFPrinterOff(Engine& e) {
   Trap trap(Proc::PDFPrinterOff);
+  if (PdfWriterControl* writer = std::exchange(e.pdfRun.writer, nullptr)) {
+    trap.Step([&] {
+      for (const QString& file : RunFiles(e)) e.log.Message(QStringLiteral("PDF file '") + file + u'\'');
+    });
+    // The standing settings of the run end with it.
+    trap.Step([&] {
+      const std::unique_ptr<PDFSettings> none = writer->CreatePDFSettings();
+      none->setPrintername(Created(writer->CreatePDFUtil()).defaultprintername());
+      none->WriteSettings(false);
+    });
+  }
   // A claimed name that no document came to (an empty run) leaves no empty file.
   if (!e.state.PdfClaimedFile.isEmpty()) {
     e.files.RemoveIfEmpty(e.state.PdfClaimedFile);

@@ -10,13 +10,15 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils xvfb xauth xclip x11-utils xdotool imagemagick xdg-utils desktop-file-utils tesseract-ocr
   dpkg-dev file
-  python3 openssl nodejs
+  python3 openssl nodejs python3-pytest python3-pip python3-wheel python3-setuptools
   cups cups-client cups-bsd libcups2-dev
   zbar-tools
   locales
   fonts-dejavu-core fonts-liberation
 )
 missing=()
+# npm comes with some Node builds; Debian's nodejs needs its own package.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done

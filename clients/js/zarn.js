@@ -14,7 +14,8 @@ export function link(address) {
 
 // The interpreter's command table (zarn-render --commands): the fields of
 // each command in order, [name, type, flags]; "?" marks an optional field.
-// Types: text, long (32-bit whole number), short (16-bit whole number).
+// Types: text, long (32-bit whole number), short (16-bit whole number), mm
+// (millimetres with at most one decimal).
 export const COMMANDS = {
   PDFNAME: [["subfolder", "text"], ["name", "text", "?"], ["unused", "text", "?"]],
   QRC: [["text", "text"], ["x", "long"], ["y", "long"], ["width", "long"], ["height", "long"]],
@@ -47,14 +48,55 @@ export const COMMANDS = {
   DG: [["colour1", "text"], ["colour2", "text"], ["direction", "long"], ["x", "long"], ["y", "long"],
        ["width", "long"], ["height", "long"]],
   STATUS: [["address", "text"]],
+  PSM: [["width", "mm"], ["height", "mm"], ["form", "text"]],
+  RPTPSM: [["width", "mm"], ["height", "mm"], ["form", "text"]],
 };
 
-const RANGES = { long: [-2147483648, 2147483647], short: [-32768, 32767] };
+// Values a method fills in for fields left out. The client itself has no
+// defaults: every line the builder writes carries every field.
+export const DEFAULTS = {
+  SD: { orientation: "P", paper: "A4", copies: 1 },
+  SF: { bold: 0, italic: 0 },
+  MXT: { width: 0, height: 0, align: "L", wrap: 0 },
+  PT: { width: 0, height: 0, align: "L", wrap: 0 },
+  DB: { corner: 0, border: 10, colour: "#000000", fill: 0 },
+  DL: { width: 10, colour: "#000000" },
+};
+
+// Twips (1/1440 inch), the unit of every position and size, from millimetres
+// and inches, rounded to whole twips.
+export const mm = (millimetres) => Math.round((millimetres * 1440) / 25.4);
+export const inch = (inches) => Math.round(inches * 1440);
+
+// The service's reply when it cannot make a script: the client shows the
+// lines in a message box and prints nothing.
+export function error(...lines) {
+  for (const line of lines) {
+    if (typeof line !== "string" || /[|\r\n]/.test(line)) {
+      throw new Error(`error() line ${JSON.stringify(line)}: not a text, or holds "|", CR or LF`);
+    }
+  }
+  return "ERROR|" + lines.join("|");
+}
+
+// The height in twips that a text wrapped to width takes in a font, as
+// zarn-render --measure finds it (Node only; zarn-render from ZARN_RENDER or
+// the PATH).
+export async function measure({ font, size, bold = 0, italic = 0, width, text }) {
+  const { execFileSync } = await import("node:child_process");
+  const program = (typeof process !== "undefined" && process.env.ZARN_RENDER) || "zarn-render";
+  const out = execFileSync(program, ["--measure", font, String(size), String(bold), String(italic), String(width), text],
+                           { env: { QT_QPA_PLATFORM: "offscreen", ...process.env } });
+  return Number(String(out).trim());
+}
+
+// mm: tenths of a millimetre times 100 is the form size, in 32 bits.
+const RANGES = { long: [-2147483648, 2147483647], short: [-32768, 32767], mm: [-2147483.6, 2147483.6] };
 
 // Markers the client looks for anywhere in the script text: inside a value
 // they would turn the whole script into a repeat or PDF-only job, or act as a
 // data-section marker.
-const MARKERS = ["RPTFLD", "PDFONLY", "RPTDT", "RPTED", "RPTDEV", "RPTPSZ"];
+const MARKERS = ["RPTFLD", "PDFONLY", "RPTDT", "RPTED", "RPTDEV", "RPTPSZ", "RPTPSM"];
 
 function refuse(where, field, value, why) {
   return new Error(`${where} field "${field}" ${JSON.stringify(value)}: ${why}`);
@@ -70,7 +112,14 @@ function checkText(where, field, value) {
 
 function checkNumber(where, field, value, type) {
   const [low, high] = RANGES[type];
-  if (!Number.isInteger(value)) throw refuse(where, field, value, "is not a whole number");
+  if (type === "mm") {
+    if (typeof value !== "number" || !Number.isInteger(Math.round(value * 10)) ||
+        Math.abs(Math.round(value * 10) - value * 10) > 1e-9) {
+      throw refuse(where, field, value, "is not a number of millimetres with at most one decimal");
+    }
+  } else if (!Number.isInteger(value)) {
+    throw refuse(where, field, value, "is not a whole number");
+  }
   if (value < low || value > high) throw refuse(where, field, value, `is outside ${low} to ${high}`);
   return String(value);
 }
@@ -95,9 +144,11 @@ export class Script {
     this.uses = [];  // [field name, keyword, field, type] of each placeholder
   }
 
-  // A command line from the table; optional fields may be left out.
-  command(keyword, args = {}) {
+  // A command line from the table; optional fields may be left out, and
+  // fields with a default get it.
+  command(keyword, given = {}) {
     const fields = COMMANDS[keyword];
+    const args = { ...DEFAULTS[keyword], ...given };
     if (!fields) throw new Error(`${keyword} is no command`);
     if (this.repeatBlock) throw new Error(`${keyword}: no command may follow the repeat block`);
     const known = new Set(fields.map(([name]) => name));
@@ -134,6 +185,13 @@ export class Script {
   // The script goes to a PDF file only (and opens in the PDF viewer).
   pdfOnly() {
     this.lines.push("PDFONLY");
+    return this;
+  }
+
+  // The repeat block's records go to PDF files instead of the printer, each
+  // its own file when the template names it with PDFNAME.
+  pdfMerge() {
+    this.lines.push("PDFMERGE");
     return this;
   }
 
@@ -231,6 +289,14 @@ export class RepeatBlock {
     const w = checkNumber("RPTPSZ", "width", width, "long");
     const h = checkNumber("RPTPSZ", "height", height, "long");
     this.data.push(`RPTPSZ|${w}|${h}|${checkText("RPTPSZ", "form", form)}|`);
+    return this;
+  }
+
+  // The same in millimetres, one decimal.
+  paperSizeMm({ width, height, form }) {
+    const w = checkNumber("RPTPSM", "width", width, "mm");
+    const h = checkNumber("RPTPSM", "height", height, "mm");
+    this.data.push(`RPTPSM|${w}|${h}|${checkText("RPTPSM", "form", form)}|`);
     return this;
   }
 

@@ -1,11 +1,12 @@
 // Run: ZARN_RENDER=build/zarn-render node --test clients/js/zarn.test.js
 import assert from "node:assert/strict";
 import { execFileSync, spawnSync } from "node:child_process";
-import { mkdtempSync, rmSync } from "node:fs";
+import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { test } from "node:test";
-import { COMMANDS, Script, field, link } from "./zarn.js";
+import { declarations } from "./make-types.mjs";
+import { COMMANDS, Script, error, field, inch, link, measure, mm } from "./zarn.js";
 
 const render = process.env.ZARN_RENDER;
 const env = { ...process.env, QT_QPA_PLATFORM: "offscreen" };
@@ -39,7 +40,7 @@ test("values the client would read otherwise are refused, naming command, field 
     [(s) => s.sfx({ x: 2 ** 31 }), /SFX field "x" 2147483648: is outside/],
     [(s) => s.db({ x: 0, y: 0, width: 1, height: 1, corner: 0, border: 0, colour: "#000000", fill: 40000 }),
      /DB field "fill" 40000: is outside -32768 to 32767/],
-    [(s) => s.sd({ orientation: "P", paper: "A4" }), /SD field "copies" is missing/],
+    [(s) => s.mrg({ top: 0 }), /MRG field "left" is missing/],
     [(s) => s.spr({ text: "see PDFONLY" }), /SPR field "text".*PDFONLY/],
     [(s) => s.repeat(["#N#"]).record(["Ann|Bob"]), /RPTDT field "#N#" "Ann\|Bob"/],
     [(s) => s.repeat(["#N#", "#NA"]).record(["x", "y #NA"]), /holds the field name #NA/],
@@ -72,4 +73,22 @@ test("a built script renders through zarn-render without an error", { skip: !ren
   } finally {
     rmSync(folder, { recursive: true, force: true });
   }
+});
+
+test("the TypeScript declarations are the command table's (node make-types.mjs)", () => {
+  assert.equal(readFileSync(new URL("./zarn.d.ts", import.meta.url), "utf8"), declarations());
+});
+
+test("defaults, units, millimetre paper and the error reply", () => {
+  const s = new Script().sd().pt({ x: mm(10), y: inch(1), text: "Hi" }).psm({ width: 62, height: 28.9, form: "Label" });
+  assert.equal(s.toString(), "SD|P|A4|1\r\nPT|567|1440|Hi|0|0|L|0\r\nPSM|62|28.9|Label\r\n");
+  assert.throws(() => new Script().psm({ width: 62.25, height: 29, form: "L" }), /at most one decimal/);
+  assert.equal(error("No such invoice", "Call us"), "ERROR|No such invoice|Call us");
+  assert.throws(() => error("a|b"), /holds "\|"/);
+});
+
+test("measure asks zarn-render for a wrapped text's height", { skip: !render && "ZARN_RENDER not set" }, async () => {
+  const one = await measure({ font: "DejaVu Sans", size: 10, width: 100000, text: "word" });
+  const many = await measure({ font: "DejaVu Sans", size: 10, width: 1500, text: "word ".repeat(20).trim() });
+  assert.ok(one > 0 && many > 3 * one, `${one} ${many}`);
 });

@@ -8,7 +8,7 @@ import tempfile
 import unittest
 import urllib.parse
 
-from zarn_script import COMMANDS, Script, field, link, quote_value
+from zarn_script import COMMANDS, Script, error, field, inch, link, measure, mm, quote_value
 
 RENDER = os.environ.get("ZARN_RENDER")
 ENV = dict(os.environ, QT_QPA_PLATFORM="offscreen")
@@ -65,7 +65,7 @@ class Builder(unittest.TestCase):
             (lambda s: s.sfx(x=2 ** 31), 'SFX field "x" 2147483648: is outside'),
             (lambda s: s.db(x=0, y=0, width=1, height=1, corner=0, border=0, colour="#000000", fill=40000),
              'DB field "fill" 40000: is outside -32768 to 32767'),
-            (lambda s: s.sd(orientation="P", paper="A4"), 'SD field "copies" is missing'),
+            (lambda s: s.mrg(top=0), 'MRG field "left" is missing'),
             (lambda s: s.spr(text="see PDFONLY"), "PDFONLY"),
             (lambda s: s.repeat(["#N#"]).record(["Ann|Bob"]), 'RPTDT field "#N#" "Ann|Bob"'),
             (lambda s: s.repeat(["#N#", "#NA"]).record(["x", "y #NA"]), "holds the field name #NA"),
@@ -86,3 +86,21 @@ class Builder(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+def test_defaults_units_millimetre_paper_and_the_error_reply():
+    s = Script().sd().pt(x=mm(10), y=inch(1), text="Hi").psm(width=62, height=28.9, form="Label")
+    assert str(s) == "SD|P|A4|1\r\nPT|567|1440|Hi|0|0|L|0\r\nPSM|62|28.9|Label\r\n"
+    try:
+        Script().psm(width=62.25, height=29, form="L")
+        raise AssertionError("62.25 mm was taken")
+    except ValueError as refused:
+        assert "at most one decimal" in str(refused)
+    assert error("No such invoice", "Call us") == "ERROR|No such invoice|Call us"
+
+
+@unittest.skipUnless(RENDER, "ZARN_RENDER not set")
+def test_measure_asks_zarn_render_for_a_wrapped_texts_height():
+    one = measure("DejaVu Sans", 10, 100000, "word")
+    many = measure("DejaVu Sans", 10, 1500, " ".join(["word"] * 20))
+    assert one > 0 and many > 3 * one, (one, many)

@@ -12,19 +12,28 @@ refused with a ValueError that names the command, the field and the value.
     s.ed()
     body = str(s)   # the service's reply, CR LF line ends
 """
+from __future__ import annotations
+
 import base64
+import inspect
 import json
+import os
+import subprocess
 import urllib.parse
+from typing import Dict, List, Mapping, Sequence, Tuple, Union
 
-__all__ = ["COMMANDS", "Field", "RepeatBlock", "Script", "field", "link", "quote_value"]
+__all__ = ["COMMANDS", "DEFAULTS", "Field", "RepeatBlock", "Script", "error", "field", "inch", "link", "measure",
+           "mm", "quote_value"]
+
+Value = Union[str, int, float, "Field"]
 
 
-def quote_value(value):
+def quote_value(value: str) -> str:
     """A query value escaped as JavaScript's encodeURIComponent does."""
     return urllib.parse.quote(value, safe="-_.!~*'()")
 
 
-def link(address):
+def link(address: str) -> str:
     """The "zarn://" link for a service address whose query values are
     already escaped with quote_value. The client decodes the address once
     (URI escapes, UTF-8) before it sends it, so the whole address is escaped
@@ -35,8 +44,9 @@ def link(address):
 
 # The interpreter's command table (zarn-render --commands): the fields of each
 # command in order, (name, type[, "?" for an optional field]). Types: text,
-# long (32-bit whole number), short (16-bit whole number).
-COMMANDS = {
+# long (32-bit whole number), short (16-bit whole number), mm (millimetres
+# with at most one decimal).
+COMMANDS: Dict[str, List[Tuple[str, ...]]] = {
     "PDFNAME": [("subfolder", "text"), ("name", "text", "?"), ("unused", "text", "?")],
     "QRC": [("text", "text"), ("x", "long"), ("y", "long"), ("width", "long"), ("height", "long")],
     "GF": [("url", "text"), ("file", "text")],
@@ -69,14 +79,65 @@ COMMANDS = {
     "DG": [("colour1", "text"), ("colour2", "text"), ("direction", "long"), ("x", "long"), ("y", "long"),
            ("width", "long"), ("height", "long")],
     "STATUS": [("address", "text")],
+    "PSM": [("width", "mm"), ("height", "mm"), ("form", "text")],
+    "RPTPSM": [("width", "mm"), ("height", "mm"), ("form", "text")],
 }
 
-_RANGES = {"long": (-2147483648, 2147483647), "short": (-32768, 32767)}
+# Values a method fills in for fields left out. The client itself has no
+# defaults: every line the builder writes carries every field.
+DEFAULTS: Dict[str, Dict[str, Union[str, int]]] = {
+    "SD": {"orientation": "P", "paper": "A4", "copies": 1},
+    "SF": {"bold": 0, "italic": 0},
+    "MXT": {"width": 0, "height": 0, "align": "L", "wrap": 0},
+    "PT": {"width": 0, "height": 0, "align": "L", "wrap": 0},
+    "DB": {"corner": 0, "border": 10, "colour": "#000000", "fill": 0},
+    "DL": {"width": 10, "colour": "#000000"},
+}
+
+
+def mm(millimetres: float) -> int:
+    """Twips (1/1440 inch), the unit of every position and size, from millimetres."""
+    return _round_half_up(millimetres * 1440 / 25.4)
+
+
+def inch(inches: float) -> int:
+    """Twips from inches."""
+    return _round_half_up(inches * 1440)
+
+
+def _round_half_up(value: float) -> int:
+    # As JavaScript's Math.round, so both builders give the same twips.
+    import math
+    return int(math.floor(value + 0.5))
+
+
+def error(*lines: str) -> str:
+    """The service's reply when it cannot make a script: the client shows the
+    lines in a message box and prints nothing."""
+    for line in lines:
+        if not isinstance(line, str) or any(c in line for c in "|\r\n"):
+            raise ValueError('error() line %s: not a text, or holds "|", CR or LF' % json.dumps(line))
+    return "ERROR|" + "|".join(lines)
+
+
+def measure(font: str, size: int, width: int, text: str, bold: int = 0, italic: int = 0) -> int:
+    """The height in twips that text wrapped to width takes in a font, as
+    zarn-render --measure finds it (zarn-render from ZARN_RENDER or the PATH)."""
+    program = os.environ.get("ZARN_RENDER", "zarn-render")
+    env = dict(os.environ)
+    env.setdefault("QT_QPA_PLATFORM", "offscreen")
+    out = subprocess.run([program, "--measure", font, str(size), str(bold), str(italic), str(width), text],
+                         check=True, capture_output=True, env=env).stdout
+    return int(out.decode().strip())
+
+
+# mm: tenths of a millimetre times 100 is the form size, in 32 bits.
+_RANGES = {"long": (-2147483648, 2147483647), "short": (-32768, 32767), "mm": (-2147483.6, 2147483.6)}
 
 # Markers the client looks for anywhere in the script text: inside a value
 # they would turn the whole script into a repeat or PDF-only job, or act as a
 # data-section marker.
-_MARKERS = ("RPTFLD", "PDFONLY", "RPTDT", "RPTED", "RPTDEV", "RPTPSZ")
+_MARKERS = ("RPTFLD", "PDFONLY", "RPTDT", "RPTED", "RPTDEV", "RPTPSZ", "RPTPSM")
 
 
 def _refuse(where, name, value, why):
@@ -96,6 +157,12 @@ def _text(where, name, value):
 
 def _number(where, name, value, kind):
     low, high = _RANGES[kind]
+    if kind == "mm":
+        if isinstance(value, bool) or not isinstance(value, (int, float)) or abs(round(value * 10) - value * 10) > 1e-9:
+            raise _refuse(where, name, value, "is not a number of millimetres with at most one decimal")
+        if not low <= value <= high:
+            raise _refuse(where, name, value, "is outside %s to %s" % (low, high))
+        return ("%.1f" % value).rstrip("0").rstrip(".")
     if isinstance(value, bool) or not isinstance(value, int):
         raise _refuse(where, name, value, "is not a whole number")
     if not low <= value <= high:
@@ -126,9 +193,11 @@ class Script:
         self._reprint = False
         self._uses = []  # (field name, keyword, field, type) of each placeholder
 
-    def command(self, keyword, **args):
-        """A command line from the table; optional fields may be left out."""
+    def command(self, keyword: str, **given: Value) -> "Script":
+        """A command line from the table; optional fields may be left out, and
+        fields with a default get it."""
         fields = COMMANDS.get(keyword)
+        args = dict(DEFAULTS.get(keyword, {}), **given)
         if fields is None:
             raise ValueError("%s is no command" % keyword)
         if self._repeat:
@@ -154,24 +223,30 @@ class Script:
         self._uses += uses
         return self
 
-    def pdfname(self, name, subfolder=""):
+    def pdfname(self, name: str, subfolder: str = "") -> "Script":
         """PDFNAME with a file name and, when given, a sub-folder below the day folder."""
         _text("PDFNAME", "name", name)
         if not subfolder:
             return self.command("PDFNAME", subfolder=name)
         return self.command("PDFNAME", subfolder=subfolder, name=name, unused="")
 
-    def pdf_only(self):
+    def pdf_only(self) -> "Script":
         """The script goes to a PDF file only (and opens in the PDF viewer)."""
         self._lines.append("PDFONLY")
         return self
 
-    def reprint(self):
+    def pdf_merge(self) -> "Script":
+        """The repeat block's records go to PDF files instead of the printer,
+        each its own file when the template names it with pdfname."""
+        self._lines.append("PDFMERGE")
+        return self
+
+    def reprint(self) -> "Script":
         """Ends the script with "#REPRINT": no PDF copy of this job."""
         self._reprint = True
         return self
 
-    def repeat(self, names):
+    def repeat(self, names: Sequence[str]) -> "RepeatBlock":
         """Ends the template: what was added so far prints once per record.
         names: the field names the template holds where values go."""
         if self._repeat:
@@ -182,7 +257,7 @@ class Script:
         self._repeat = RepeatBlock(names, self._uses)
         return self._repeat
 
-    def __str__(self):
+    def __str__(self) -> str:
         if self._uses and not self._repeat:
             name, keyword = self._uses[0][:2]
             raise ValueError("%s uses the field %s, but the script has no repeat block" % (keyword, name))
@@ -191,11 +266,23 @@ class Script:
         return text + "#REPRINT" if self._reprint else text
 
 
+_PY_TYPES = {"text": str, "long": int, "short": int, "mm": float}
+
+
 def _method(keyword):
     def run(self, **args):
         return self.command(keyword, **args)
     run.__name__ = keyword.lower()
     run.__doc__ = "%s|%s" % (keyword, "|".join(f[0] for f in COMMANDS[keyword]))
+    # The fields as keyword parameters with their types and defaults, for
+    # help(), editors' call tips and inspect.signature.
+    defaults = DEFAULTS.get(keyword, {})
+    params = [inspect.Parameter("self", inspect.Parameter.POSITIONAL_OR_KEYWORD)]
+    for name, kind, *flag in COMMANDS[keyword]:
+        default = defaults.get(name, None if flag else inspect.Parameter.empty)
+        params.append(inspect.Parameter(name, inspect.Parameter.KEYWORD_ONLY, default=default,
+                                        annotation=Union[_PY_TYPES[kind], Field]))
+    run.__signature__ = inspect.Signature(params, return_annotation="Script")
     return run
 
 
@@ -225,7 +312,7 @@ class RepeatBlock:
         self._uses = list(uses)
         self._data = []
 
-    def record(self, values):
+    def record(self, values: Union[Sequence[Union[str, int]], Mapping[str, Union[str, int]]]) -> "RepeatBlock":
         """One record: a list in field order, or a dict keyed by field name."""
         values = [values.get(n) for n in self.names] if isinstance(values, dict) else list(values)
         if len(values) != len(self.names):
@@ -243,23 +330,30 @@ class RepeatBlock:
         self._data.append("RPTDT|" + "|".join(texts) + "|")
         return self
 
-    def end_doc(self):
+    def end_doc(self) -> "RepeatBlock":
         """Finishes the document that is open (between records)."""
         self._data.append("RPTED")
         return self
 
-    def device(self, printer):
+    def device(self, printer: str) -> "RepeatBlock":
         """Switches the printer for the records that follow."""
         self._data.append("RPTDEV|%s|" % _text("RPTDEV", "printer", printer))
         return self
 
-    def paper_size(self, width, height, form):
+    def paper_size(self, width: int, height: int, form: str) -> "RepeatBlock":
         """A custom paper form in whole centimetres for the records that follow."""
         self._data.append("RPTPSZ|%s|%s|%s|" % (_number("RPTPSZ", "width", width, "long"),
                                                 _number("RPTPSZ", "height", height, "long"),
                                                 _text("RPTPSZ", "form", form)))
         return self
 
-    def lines(self):
+    def paper_size_mm(self, width: float, height: float, form: str) -> "RepeatBlock":
+        """The same in millimetres, one decimal."""
+        self._data.append("RPTPSM|%s|%s|%s|" % (_number("RPTPSM", "width", width, "mm"),
+                                                _number("RPTPSM", "height", height, "mm"),
+                                                _text("RPTPSM", "form", form)))
+        return self
+
+    def lines(self) -> List[str]:
         # The line right after the field line is never read by the client.
         return ["RPTFLD|" + "|".join(self.names) + "|", "(records)"] + self._data

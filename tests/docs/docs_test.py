@@ -14,9 +14,9 @@ import subprocess
 import sys
 import tempfile
 
-TYPES = {"text": "text", "number": "long", "short": "short"}
+TYPES = {"text": "text", "number": "long", "short": "short", "millimetres": "mm"}
 # Words a script line may begin with that are markers, not commands.
-MARKERS = {"RPTFLD", "RPTDT", "RPTED", "PDFONLY", "ERROR"}
+MARKERS = {"RPTFLD", "RPTDT", "RPTED", "PDFONLY", "PDFMERGE", "ERROR"}
 
 
 def sections(text):

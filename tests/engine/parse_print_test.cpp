@@ -199,7 +199,8 @@ TEST(ParsePrint, PdfOnlyThroughTheWriterControl) {
   EXPECT_EQ(f.surface.Take(),
             (QStringList{"Select PDF Writer", "EndDoc", "Print 0 0 Hello", "EndDoc", "Select Office"}));
   EXPECT_EQ(writer.Value("Output"), base.path() + "/20261208/2024/invoice.pdf");
-  EXPECT_EQ(writer.Value("ShowPDF"), "yes");
+  // Shown: the settings for the next document, before the standing ones.
+  EXPECT_LT(writer.calls.indexOf("setValue ShowPDF yes"), writer.calls.indexOf("WriteSettings 1"));
   EXPECT_TRUE(QFileInfo(base.path() + "/20261208/2024").isDir());
   EXPECT_TRUE(f.trap.Errors().isEmpty());
 }

@@ -50,6 +50,8 @@ class PdfFileTest : public ::testing::Test {
     QDir().mkpath(engine.state.PdfFolder);
     engine.PDFONLY = [this](const QString& name, const QString& sub) { PDFONLY(engine, writer, name, sub); };
     engine.PDFPrinterOff = [this] { PDFPrinterOff(engine); };
+    engine.PdfDocumentName = [this](const QString& name, const QString& sub) { PdfDocumentName(engine, name, sub); };
+    engine.DocumentEnded = [this] { PdfDocumentEnded(engine); };
   }
 
   QString Out(const QString& relative) const { return base.path() + "/out/" + relative; }
@@ -97,11 +99,40 @@ TEST_F(PdfFileTest, TemplateWithEndDocGivesOneDocumentPerRecord) {
   PDFPrinterOn(engine, writer, "merge", "");
   ParsePrint(engine, "SD|P|A4|1\r\nPT|1000|1000|Dear #N#|5000|0|L|0\r\nED\r\n" + kRecords, kFalse);
   PDFPrinterOff(engine);
-  // The writer's settings serve the next document only; the second record's
-  // document goes where unnamed documents go.
+  // Documents without a name of their own follow the run's name.
+  EXPECT_EQ(PdfFiles(base.path()), (QStringList{"out/20261208/merge-2.pdf", "out/20261208/merge.pdf"}));
   EXPECT_EQ(PageTexts(Out("20261208/merge.pdf")), QStringList{"Dear Ann"});
-  EXPECT_EQ(PageTexts(base.path() + "/documents/2026-12-08-03-29-32.pdf"), QStringList{"Dear Bob"});
+  EXPECT_EQ(PageTexts(Out("20261208/merge-2.pdf")), QStringList{"Dear Bob"});
   EXPECT_TRUE(opened.isEmpty());
+  EXPECT_TRUE(trap.Errors().isEmpty());
+}
+
+TEST_F(PdfFileTest, EachDocumentOfAPdfRunIsTheFileItsPdfNameNames) {
+  const QString doc = "SD|P|A4|1\r\nPT|1000|1000|%1|5000|0|L|0\r\nED\r\n";
+  // A PDFNAME before its document's SD, or after it (SD has begun the document).
+  const QString script = "PDFONLY\r\nPDFNAME|2024|a|\r\n" + doc.arg("One") +
+                         "SD|P|A4|1\r\nPDFNAME|2024|b|\r\nPT|1000|1000|Two|5000|0|L|0\r\nED\r\n" +
+                         "PDFNAME|2024|c|\r\n" + doc.arg("Three");
+  const QString runLog = RunJob("1\r\n" + engine.state.PdfFolder + "\r\n", script);
+  EXPECT_EQ(PdfFiles(base.path()),
+            (QStringList{"out/20261208/2024/a.pdf", "out/20261208/2024/b.pdf", "out/20261208/2024/c.pdf"}));
+  EXPECT_EQ(PageTexts(Out("20261208/2024/a.pdf")), QStringList{"One"});
+  EXPECT_EQ(PageTexts(Out("20261208/2024/b.pdf")), QStringList{"Two"});
+  EXPECT_EQ(PageTexts(Out("20261208/2024/c.pdf")), QStringList{"Three"});
+  EXPECT_EQ(runLog.count("MESSAGE :PDF file '"), 3) << runLog.toStdString();
+  EXPECT_EQ(opened, QStringList{Out("20261208/2024/a.pdf")});
+  EXPECT_TRUE(trap.Errors().isEmpty());
+}
+
+TEST_F(PdfFileTest, PdfMergeWritesOneFilePerRecordAndPrintsNothing) {
+  const QString script = "PDFMERGE\r\nPDFNAME|letters|letter-#N#|\r\nSD|P|A4|1\r\nPT|1000|1000|Dear #N#|5000|0|L|0\r\n"
+                         "ED\r\nRPTFLD|#N#|\r\n-\r\nRPTDT|Ann|\r\nRPTDT|Bob|\r\nRPTDT|Cy|\r\n";
+  RunJob("1\r\n" + engine.state.PdfFolder + "\r\n", script);
+  EXPECT_EQ(PdfFiles(base.path()), (QStringList{"out/20261208/letters/letter-Ann.pdf",
+                                                "out/20261208/letters/letter-Bob.pdf",
+                                                "out/20261208/letters/letter-Cy.pdf"}));
+  EXPECT_EQ(PageTexts(Out("20261208/letters/letter-Cy.pdf")), QStringList{"Dear Cy"});
+  EXPECT_EQ(engine.state.PdfCopy, kFalse);
   EXPECT_TRUE(trap.Errors().isEmpty());
 }
 

@@ -1,6 +1,7 @@
 // A paper size command on the real surface, read back from the PDF it makes.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
@@ -21,17 +22,23 @@
 namespace zarn {
 namespace {
 
-TEST(PaperSizePdf, PagesAfterPszComeOutOnTheFormSize) {
-  testing::EnsureGuiApp();
+// The real surface on our PDF writer, with the file form store.
+struct PaperPdf {
+  int gui = (testing::EnsureGuiApp(), 0);  // before the surface
   testing::ScopedTrapHost trap;
   QTemporaryDir dir;
   PdfWriterPrinter writer{[](const QString&) {}, dir.filePath("documents")};
   QtPrintSurface surface{writer, {}, {}};
-  QtPrinterPageSizes pageSizes(surface);
-  FileFormSpooler spooler(pageSizes, surface, dir.filePath("forms"));
+  QtPrinterPageSizes pageSizes{surface};
+  FileFormSpooler spooler{pageSizes, surface, dir.filePath("forms")};
   testing::FakePictureLoader pictures;
   RunLog log;
-  Engine engine(surface, surface, log, trap.dialogs, trap.files, pictures, trap.clock);
+  Engine engine{surface, surface, log, trap.dialogs, trap.files, pictures, trap.clock};
+};
+
+TEST(PaperSizePdf, PagesAfterPszComeOutOnTheFormSize) {
+  PaperPdf p;
+  auto& [gui, trap, dir, writer, surface, pageSizes, spooler, pictures, log, engine] = p;
   engine.PaperSize = BindPaperSize(engine, spooler);
 
   const QString pdf = dir.filePath("card.pdf");
@@ -52,6 +59,23 @@ TEST(PaperSizePdf, PagesAfterPszComeOutOnTheFormSize) {
     EXPECT_NEAR(s.width(), 100 / 25.4 * 72, 0.5);   // 283.46 pt
     EXPECT_NEAR(s.height(), 150 / 25.4 * 72, 0.5);  // 425.20 pt
   }
+}
+
+TEST(PaperSizePdf, PsmGivesALabelInMillimetres) {
+  PaperPdf p;
+  auto& [gui, trap, dir, writer, surface, pageSizes, spooler, pictures, log, engine] = p;
+  engine.PaperSizeMm = BindPaperSizeMm(engine, spooler);
+
+  ExecutePrintScript(engine, "SSD\r\nPSM|62|29|Label\r\nPT|100|100|Label|0|0|L|0\r\nED\r\n", 0, 0);
+  EXPECT_TRUE(trap.Errors().isEmpty()) << trap.Errors().join('\n').toStdString();
+  EXPECT_TRUE(log.Text().contains("PaperSize:'W=62 mm, H=29 mm, FormName=Label'")) << log.Text().toStdString();
+  EXPECT_TRUE(log.Text().contains("width:6.2 CM , Height:2.9 CM")) << log.Text().toStdString();
+  const QStringList pdfs = QDir(dir.filePath("documents")).entryList({"*.pdf"});
+  ASSERT_EQ(pdfs.size(), 1);
+  const std::vector<QSizeF> sizes = testing::PageSizes(dir.filePath("documents/" + pdfs.first()));
+  ASSERT_EQ(sizes.size(), 1u);
+  EXPECT_NEAR(sizes[0].width(), 62 / 25.4 * 72, 0.5);
+  EXPECT_NEAR(sizes[0].height(), 29 / 25.4 * 72, 0.5);
 }
 
 }  // namespace

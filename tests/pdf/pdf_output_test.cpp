@@ -28,8 +28,11 @@ class PdfOutputTest : public ::testing::Test {
   FakePdfWriter writer;
 };
 
+// The writer's settings for one PDF run: the ones for the next document,
+// then the same as standing ones for every later document (beside the file,
+// under a free numbered name, not shown).
 QStringList ExpectedCalls(const QString& output, const QString& showPdf) {
-  return {"CreatePDFUtil",
+  return QStringList{"CreatePDFUtil",
           "defaultprintername",
           "CreatePDFSettings",
           "printername PDF Writer",
@@ -42,7 +45,10 @@ QStringList ExpectedCalls(const QString& output, const QString& showPdf) {
           "setValue ShowProgressFinished no",
           "setValue RememberLastFileName no",
           "setValue RememberLastFolderName no",
-          "WriteSettings 1"};
+          "WriteSettings 1",
+          "setValue ConfirmOverwrite yes",
+          "setValue ShowPDF no",
+          "WriteSettings 0"};
 }
 
 TEST_F(PdfOutputTest, PrinterOnAndPdfOnlyWriteTheNineSettingsAndSwitchToTheWriter) {
@@ -93,7 +99,7 @@ TEST_F(PdfOutputTest, MissingPdfFolderIsATrappedErrorEachTimeItIsRetried) {
   PDFONLY(f.engine, writer, "a", "");
   EXPECT_EQ(f.trap.Errors(), (QStringList{"76 Path not found", "76 Path not found"}));
   EXPECT_EQ(f.trap.LogLines().size(), 2);
-  EXPECT_EQ(writer.calls.size(), 14);
+  EXPECT_EQ(writer.calls.size(), 17);
 }
 
 // Real files, but every folder is made by another job just before this one

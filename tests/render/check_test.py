@@ -84,6 +84,21 @@ WARNINGS = [
 LISTED = re.compile(r"^(?P<name>.*):(?P<line>\d+): (?P<kind>[a-z-]+): (?P<message>.+)$")
 
 
+# Found by running the script: each layout warning once, at its line.
+LAYOUT = [
+    ("SD|P|A4|1", None),
+    ("SF|DejaVu Sans|10|0|0", None),
+    ("PT|100|100|fits|0|0|L|0", None),
+    ("PT|100|20000|below the sheet|0|0|L|0", "off-page"),   # an A4 page is 16838 twips high
+    ("PT|100|300|Zh\u014dngw\u00e9n \u4e2d\u6587|0|0|L|0", "no-glyph"),   # no CJK font here
+    ("SFY|15000", None),
+    ("SFYR|2000", None),                                     # past the page bottom: a new page
+    ("SFY|14000", "page-break-above"),
+    ("PT|100|0|total|0|0|L|0", None),
+    ("ED", None),
+]
+
+
 def check(program, path, stdin=None):
     env = dict(os.environ, CUPS_SERVER="/nonexistent/zarn-check-cups.sock")
     run = subprocess.run([program, "--check", path], input=stdin, capture_output=True, timeout=60, env=env)
@@ -109,7 +124,7 @@ def main():
 
     with tempfile.TemporaryDirectory(prefix="zarn-check-") as folder:
         for name, rows, extra in (("bad.txt", BAD, []), ("repeat.txt", REPEAT, [(2, "not-a-number")]),
-                                  ("unfilled.txt", UNFILLED, []), ("warnings.txt", WARNINGS, [])):
+                                  ("unfilled.txt", UNFILLED, []), ("warnings.txt", WARNINGS, []), ("layout.txt", LAYOUT, [])):
             path = os.path.join(folder, name)
             with open(path, "wb") as f:
                 f.write("\r\n".join(text for text, _ in rows).encode("utf-8") + b"\r\n")

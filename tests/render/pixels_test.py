@@ -90,22 +90,17 @@ def run_client(zarn, port, job, script, folder, env):
     error_log = os.path.join(program_folder, "error_handler.txt")
     if os.path.exists(error_log):
         raise RuntimeError("zarn trapped errors:\n" + open(error_log, encoding="utf-8").read())
-    copies = pdfs_below(copy_folder)
-    if len(copies) != 1:
-        raise RuntimeError("the copy folder holds %d PDF files: %s" % (len(copies), copies))
-    # The printer run files all its documents in the documents folder (no CUPS
-    # printer exists). The copy run's first document goes to the copy folder;
-    # documents after it have no settings left and follow in the documents
-    # folder. A PDF-only script makes its one file below the copy folder, its
-    # later documents in the documents folder, and no copy.
+    # Each document of a PDF run is a file of its own below the copy folder,
+    # in the order they were made. The printer run files its documents in the
+    # documents folder (no CUPS printer exists). A PDF-only script makes no copy.
+    copies = sorted(pdfs_below(copy_folder), key=os.path.getmtime)
     documents = sorted(pdfs_below(os.path.join(env["HOME"], "Documents")), key=stamped_order)
     text = open(script, encoding="utf-8").read()
     if "PDFONLY" in text and "RPTFLD" not in text:
-        return copies + documents, None
-    if len(documents) % 2 == 0:
-        raise RuntimeError("the printer run and the copy run made different documents: %s" % documents)
-    printed = (len(documents) + 1) // 2
-    return documents[:printed], copies + documents[printed:]
+        return copies, None
+    if len(documents) != len(copies):
+        raise RuntimeError("the printer run and the copy run made different documents: %s %s" % (documents, copies))
+    return documents, copies
 
 
 def compare(ours, theirs):
