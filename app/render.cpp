@@ -4,8 +4,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
-#include <QFileInfo>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -43,9 +41,10 @@ constexpr char kUsage[] =
     "  Runs the print script SCRIPT (\"-\": standard input) as the client does,\n"
     "  on our PDF writer printer alone. Every document the script prints goes\n"
     "  into OUT.pdf (default: out.pdf), one after the other. With OUT.png the\n"
-    "  pages become OUT-1.png, OUT-2.png ... (pdftoppm numbering: OUT-01.png\n"
-    "  from ten pages on), 96 dots per inch. Errors are printed on standard\n"
-    "  error with their error-log line and ignored; message boxes are printed.\n"
+    "  pages become OUT-1.png, OUT-2.png ... (OUT-01.png from ten pages on),\n"
+    "  drawn at 96 dots per inch as the PDF writer draws them. Errors are\n"
+    "  printed on standard error with their error-log line and ignored;\n"
+    "  message boxes are printed.\n"
     "  --settings reads the client's settings file (PDF copy switch, PDF folder,\n"
     "             service hosts that \"GF\" downloads may ask).\n"
     "  --check draws and runs nothing: it lists every line the client\n"
@@ -166,6 +165,36 @@ int PrintCommands() {
   return 0;
 }
 
+// The files of the documents the surface wrote, in the order they were
+// finished; a file written again (a PDF name used twice) counts where it was
+// written last, as it holds that document.
+QStringList DocumentFiles(const QList<PrintedDocument>& documents) {
+  QStringList files;
+  for (const PrintedDocument& d : documents) {
+    if (d.file.isEmpty()) continue;
+    files.removeAll(d.file);
+    files << d.file;
+  }
+  return files;
+}
+
+constexpr int kPreviewDpi = 96;
+
+// The pages as STEM-1.png, STEM-2.png ..., numbered with as many digits as
+// the last page's number has (STEM-01.png from ten pages on).
+bool WritePages(const QList<QByteArray>& pages, const QString& stem) {
+  const int digits = static_cast<int>(QString::number(pages.size()).size());
+  for (qsizetype i = 0; i < pages.size(); ++i) {
+    const QString path = QStringLiteral("%1-%2.png").arg(stem).arg(i + 1, digits, 10, QLatin1Char('0'));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(pages[i]) != pages[i].size()) {
+      std::cerr << "zarn-render: cannot write " << path.toStdString() << "\n";
+      return false;
+    }
+  }
+  return true;
+}
+
 int Run(int argc, char** argv) {
   QString scriptPath, out = QStringLiteral("out.pdf"), settingsPath;
   bool check = false;
@@ -220,8 +249,8 @@ int Run(int argc, char** argv) {
   vbwInitializeProtector();
 
   const QString docs = work.filePath(QStringLiteral("documents"));
-  const QDateTime started = QDateTime::currentDateTime();
-  QString pdfFolder;
+  QStringList pdfs;
+  QList<QByteArray> pages;  // PNG files
   {
     WiringOptions options;
     options.programFolder = work.path();
@@ -249,37 +278,26 @@ int Run(int argc, char** argv) {
       state.PdfFolder = work.filePath(QStringLiteral("pdf"));
       QDir().mkpath(state.PdfFolder);
     }
-    pdfFolder = NativePath(state.PdfFolder);
+    if (png) {
+      wiring.surface.PaintPdfWriterOnImages(kPreviewDpi,
+                                            [&pages](const QList<QByteArray>& document) { pages << document; });
+    }
     ParsePrint(wiring.engine, script, 0);
     wiring.surface.FinishAll();
+    pdfs = DocumentFiles(wiring.surface.Documents());
   }
-  // Every document of this run, in the order it was finished.
-  QFileInfoList found = QDir(docs).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
-  for (QDirIterator it(pdfFolder, {QStringLiteral("*.pdf")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
-    const QFileInfo file(it.next());
-    if (file.lastModified() >= started) found << file;
-  }
-  std::stable_sort(found.begin(), found.end(),
-                   [](const QFileInfo& a, const QFileInfo& b) { return a.lastModified() < b.lastModified(); });
-  QStringList pdfs;
-  for (const QFileInfo& file : found) pdfs << file.filePath();
-  if (pdfs.isEmpty()) {
+  if (png ? pages.isEmpty() : pdfs.isEmpty()) {
     std::cerr << "zarn-render: the script printed nothing\n";
     return 1;
   }
-  const QString pdfOut = png ? work.filePath(QStringLiteral("all.pdf")) : out;
-  QFile::remove(pdfOut);
-  if (pdfs.size() == 1) {
-    if (!QFile::copy(pdfs.first(), pdfOut)) return 2;
-  } else if (QProcess::execute(QStringLiteral("pdfunite"), QStringList(pdfs) << pdfOut) != 0) {
-    std::cerr << "zarn-render: pdfunite failed\n";
-    return 2;
-  }
   if (png) {
-    QString stem = out;
-    stem.chop(4);
-    if (QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("96"), pdfOut, stem}) != 0) {
-      std::cerr << "zarn-render: pdftoppm failed\n";
+    if (!WritePages(pages, out.chopped(4))) return 2;
+  } else {
+    QFile::remove(out);
+    if (pdfs.size() == 1) {
+      if (!QFile::copy(pdfs.first(), out)) return 2;
+    } else if (QProcess::execute(QStringLiteral("pdfunite"), QStringList(pdfs) << out) != 0) {
+      std::cerr << "zarn-render: pdfunite failed\n";
       return 2;
     }
   }

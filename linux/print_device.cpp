@@ -89,32 +89,38 @@ void Device::Begin(PdfWriterPrinter& pdfWriter) {
   if (pdf) {
     KeepFreedMemoryForReuse();
     target = pdfWriter.NextDocument();
-    file = std::make_unique<QSaveFile>(target.path);
-    if (!file->open(QIODevice::WriteOnly)) {
-      file.reset();
-      Raise(QFileInfo(target.path).dir().exists() ? RuntimeError::PathFileAccess : RuntimeError::PathNotFound);
+    if (*previewDpi > 0) {
+      // Named as a file would be, so settings and errors are the same; the
+      // name it claimed is not kept.
+      RemoveEmptyFile(target.path);
+      images = std::make_unique<PageImages>(*previewDpi, kPdfWriterDpi);
+    } else {
+      file = std::make_unique<QSaveFile>(target.path);
+      if (!file->open(QIODevice::WriteOnly)) {
+        file.reset();
+        Raise(QFileInfo(target.path).dir().exists() ? RuntimeError::PathFileAccess : RuntimeError::PathNotFound);
+      }
+      writer = std::make_unique<QPdfWriter>(file.get());
+      writer->setResolution(kPdfWriterDpi);
+      writer->setCreator(QStringLiteral("zarn"));
+      writer->setTitle(QFileInfo(target.path).completeBaseName());
     }
-    writer = std::make_unique<QPdfWriter>(file.get());
-    writer->setResolution(kPdfWriterDpi);
-    writer->setCreator(QStringLiteral("zarn"));
-    writer->setTitle(QFileInfo(target.path).completeBaseName());
   } else {
     Printer().setCopyCount(std::max(1, copies));
     const QString docName = title && *title ? (*title)() : QString();
     queueTitle = docName.isEmpty() ? QStringLiteral("zarn") : docName;
     printer->setDocName(queueTitle);
   }
-  ApplyLayout(Paged(), pdf, pageSize, orientation);
   auto painter = std::make_unique<QPainter>();
-  if (!painter->begin(&Paged())) {
+  if (!images) ApplyLayout(Paged(), pdf, pageSize, orientation);
+  if (images ? !images->Begin(*painter, ImageTwips()) : !painter->begin(&Paged())) {
     painter.reset();
     Discard();
     if (pdf) Raise(RuntimeError::PathFileAccess);
     RaisePrinterError();
   }
   if (pdf) pdfWriter.DocumentStarted();
-  const double scale = Dpi() / kTwipsPerInch;
-  painter->setWorldTransform(QTransform::fromScale(scale, scale));
+  if (!images) painter->setWorldTransform(QTransform::fromScale(Dpi() / kTwipsPerInch, Dpi() / kTwipsPerInch));
   queue.Begin(std::move(painter), pdf);
   documentFonts.clear();
   pen.reset();
@@ -127,6 +133,7 @@ void Device::Discard() {
   run = SegmentRun();
   if (queue.Active()) queue.Abandon();
   writer.reset();
+  images.reset();
   file.reset();  // an uncommitted QSaveFile removes its temporary file
   // Nor does the empty file that claimed a time-stamped name stay behind.
   if (pdf && !target.path.isEmpty()) RemoveEmptyFile(target.path);
@@ -147,11 +154,13 @@ void Device::DrawRun() {
 
 void Device::NewPage(bool apply) {
   ++pages;
-  const bool ok = queue.Post([device = &Paged(), apply, pdf = pdf, size = pageSize, o = orientation](
-                                 PaintQueue::Target&) {
-    if (apply) ApplyLayout(*device, pdf, size, o);
-    return device->newPage();
-  });
+  const bool ok = images ? queue.Post([images = images.get(), size = apply ? ImageTwips() : QSizeF()](
+                                          PaintQueue::Target& t) { return images->Next(t.painter, size); })
+                         : queue.Post([device = &Paged(), apply, pdf = pdf, size = pageSize, o = orientation](
+                                          PaintQueue::Target&) {
+                             if (apply) ApplyLayout(*device, pdf, size, o);
+                             return device->newPage();
+                           });
   if (!ok) RaisePrinterError();
 }
 

@@ -22,32 +22,27 @@
 #include <utility>
 
 #include "linux/classic_pen.h"
+#include "linux/page_images.h"
 #include "linux/paint_queue.h"
 #include "linux/pdf_writer_printer.h"
 #include "linux/qt_print_surface.h"
 #include "linux/segment_run.h"
 #include "linux/text_shaping.h"
+#include "platform/printer_object.h"
 
 namespace zarn {
 
 // The classic "Printer error".
 [[noreturn]] void RaisePrinterError();
 
-// What a script sets for its text and lines; a printer starts with these.
-struct DrawingSettings {
-  QString fontName = QStringLiteral("Arial");
-  float fontSize = 10;
-  bool bold = false, italic = false;
-  uint32_t foreColor = 0, fillColor = 0;
-  int16_t drawWidth = 1, drawStyle = kSolid, fillStyle = kFillTransparent;
-  float x = 0, y = 0;
-};
-
-struct QtPrintSurface::Device : DrawingSettings {
+// A printer of the list: its settings and what resets them (PrinterObject),
+// its page settings and its open document.
+struct QtPrintSurface::Device : PrinterObject {
   QString name;
   bool pdf = false;
   int32_t dc = 0;
   const std::function<QString()>* title = nullptr;  // the surface's document title
+  const int* previewDpi = nullptr;                    // the surface's; 0: PDF files
 
   // For the next page.
   QPageSize pageSize{QPageSize::A4};
@@ -62,6 +57,7 @@ struct QtPrintSurface::Device : DrawingSettings {
   std::unique_ptr<QPdfWriter> metricsWriter;
   std::unique_ptr<QSaveFile> file;
   std::unique_ptr<QPdfWriter> writer;
+  std::unique_ptr<PageImages> images;  // instead of file and writer, for previews
   // The open document's painting: on a thread of its own for the PDF writer,
   // which nothing else measures with.
   PaintQueue queue;
@@ -103,11 +99,16 @@ struct QtPrintSurface::Device : DrawingSettings {
   void Discard();
 
   // The open document as the job's report lists it.
-  PrintedDocument Printed() const { return {name, pages, pdf ? target.path : QString(), queueTitle}; }
+  PrintedDocument Printed() const { return {name, pages, pdf && !images ? target.path : QString(), queueTitle}; }
 
   // The next page's size in twips, in its orientation.
   QSizeF PageTwips() const {
     const QSizeF twips = pageSize.size(QPageSize::Point) * 20;
+    return orientation == QPageLayout::Landscape ? twips.transposed() : twips;
+  }
+  // The same to the fraction, for the size of a page image (Qt gives whole points).
+  QSizeF ImageTwips() const {
+    const QSizeF twips = pageSize.size(QPageSize::Millimeter) * (kTwipsPerInch / 25.4);
     return orientation == QPageLayout::Landscape ? twips.transposed() : twips;
   }
 

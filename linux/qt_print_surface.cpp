@@ -67,6 +67,7 @@ void QtPrintSurface::Init(const QStringList& cupsPrinters, const QString& defaul
     d->name = name;
     d->pdf = pdf;
     d->title = &documentTitle_;
+    d->previewDpi = &previewDpi_;
     d->dc = static_cast<int32_t>(0x5A000 + 0x10 * devices_.size());
     devices_.push_back(std::move(d));
   };
@@ -295,14 +296,12 @@ void QtPrintSurface::NewPage() {
     d.DrawRun();
     ++d.pendingBreaks;
   }
-  d.x = 0;
-  d.y = 0;
+  d.PageTurned();
 }
 
 void QtPrintSurface::EndDoc() {
   Device& d = Cur();
-  d.x = 0;
-  d.y = 0;
+  d.DocumentEnded();
   if (!d.queue.Active()) return;
   d.DrawRun();
   // Page breaks not followed by output: all but the last leave blank pages.
@@ -312,12 +311,21 @@ void QtPrintSurface::EndDoc() {
   if (const uint32_t fault = d.queue.Fault()) {
     // A writer stopped by a machine exception is left as it is; its unfinished file goes.
     (void)d.writer.release();
+    (void)d.images.release();
     d.file.reset();
     throw MachineException(fault);
   }
   if (!d.pdf) {
     if (!ended) RaisePrinterError();
     sent_.append(d.Printed());
+    return;
+  }
+  if (d.images) {
+    if (!ended) Raise(RuntimeError::PathFileAccess);
+    sent_.append(d.Printed());
+    const QList<QByteArray> pages = d.images->Take();
+    d.images.reset();
+    if (previewDocument_) previewDocument_(pages);
     return;
   }
   d.writer.reset();
@@ -345,14 +353,16 @@ QString QtPrintSurface::DeviceName(int index) const {
 void QtPrintSurface::Select(int index) {
   if (index < 0 || index >= Count()) Raise(RuntimeError::SubscriptOutOfRange);
   current_ = index;
-  // A chosen printer starts from the default drawing settings, even when it
-  // was chosen before: a job printed and then copied to PDF on one device
-  // draws the same both times, as it does on two devices.
   Device& d = Cur();
-  static_cast<DrawingSettings&>(d) = DrawingSettings{};
+  d.Selected();
   d.text.FontChanged();
   // And on its own paper, which an SD with another paper text leaves as it is.
   d.pageSize = OwnPaper(d);
+}
+
+void QtPrintSurface::PaintPdfWriterOnImages(int dpi, PreviewDocument document) {
+  previewDpi_ = dpi;
+  previewDocument_ = std::move(document);
 }
 
 float QtPrintSurface::PageWidth() const { return static_cast<float>(Cur().PageTwips().width()); }

@@ -8,10 +8,12 @@
 // QPrinter::HighResolution.
 //
 // Each printer is its own printer object, as in the classic printers
-// collection: it keeps its own settings (font, colours, line and fill styles,
-// position, page settings) and its own document. A document starts with the
-// first output on a printer (text, also empty text, or any drawing) and ends
-// with EndDoc, which hands it to the spooler (CUPS) or completes the PDF file.
+// collection: it keeps its own settings (font, colours, line and fill styles
+// and position in a PrinterObject, which says what Select, NewPage and EndDoc
+// reset; page settings beside them) and its own document. A document starts
+// with the first output on a printer (text, also empty text, or any drawing)
+// and ends with EndDoc, which hands it to the spooler (CUPS) or completes the
+// PDF file.
 // Selecting another printer leaves a pending document pending on the printer
 // it was started on; it is finished when EndDoc is called while that printer
 // is current again, or by FinishAll (and the destructor), as the classic
@@ -84,6 +86,12 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   // (SegmentRun), as they do unless a benchmark or test that compares with
   // drawing each segment as its own line turns it off.
   void SetSegmentRuns(bool on) { segmentRuns_ = on; }
+  // Previews: the PDF writer paints its documents from now on on images of
+  // dpi dots per inch instead of PDF files. Each document is named and uses
+  // up the writer's settings as for a file, but no file is written; once it
+  // is finished, its pages go to `document` as PNG files.
+  using PreviewDocument = std::function<void(const QList<QByteArray>& pages)>;
+  void PaintPdfWriterOnImages(int dpi, PreviewDocument document);
 
   // PrintSurface
   QString DeviceName() const override;
@@ -139,6 +147,8 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   mutable std::vector<std::unique_ptr<Device>> devices_;
   mutable int current_ = 0;
   bool segmentRuns_ = true;
+  int previewDpi_ = 0;
+  PreviewDocument previewDocument_;
   QList<PrintedDocument> sent_;
 };
 

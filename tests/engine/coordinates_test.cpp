@@ -103,7 +103,7 @@ TEST(SetFont, NameBeforeSizeAndAnyNonZeroSwitchesOn) {
   EXPECT_EQ(f.surface.Take(), QStringList({"FontName Courier", "FontSize 12", "FontBold 1", "FontItalic 0",
                                             "FontName Courier", "FontSize 12", "FontBold 1", "FontItalic 1"}));
   SetForeColor(f.engine, "#0000FF");
-  EXPECT_EQ(f.surface.foreColor, 16711680u);
+  EXPECT_EQ(f.surface.printer.foreColor, 16711680u);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "engine/coordinates.h"
 #include "engine/document.h"
+#include "engine/fonts.h"
+#include "engine/text.h"
 #include "tests/support/engine_fixture.h"
 
 namespace zarn {
@@ -128,6 +130,27 @@ TEST(Document, SimpleStartDocNewPageEndDocTouchOnlyTheSurface) {
   EXPECT_EQ(EndDoc(f.engine), -1);
   EXPECT_EQ(f.surface.Take(), QStringList({"EndDoc", "NewPage", "EndDoc"}));
   EXPECT_EQ(f.state.LastY, 123);
+}
+
+// The surface's position and settings reset as paper's do, PrintState not:
+// after a page turn a simple print starts at the top-left corner, and a
+// printer change also brings back the default font.
+TEST(Document, NewPageAndAPrinterChangeResetTheSurfaceButNotPrintState) {
+  EngineFixture f;
+  StartDoc(f.engine, "P", "A4", 1);
+  SimplePrint(f.engine, "a");
+  f.state.LastY = 777;
+  NewPage(f.engine);
+  SimplePrint(f.engine, "b");
+  SetFont(f.engine, "Courier", 20, 0, 0);
+  DeviceName(f.engine, "PDF Writer");
+  SimplePrint(f.engine, "c");
+  QStringList prints;
+  for (const QString& call : f.surface.Take())
+    if (call.startsWith("Print")) prints << call;
+  EXPECT_EQ(prints, QStringList({"Print 0 0 ", "Print 0 200 a", "Print 0 0 b", "Print 0 0 c"}));
+  EXPECT_EQ(f.surface.TextWidth("c"), 100);  // Arial 10 again
+  EXPECT_EQ(f.state.LastY, 777);
 }
 
 }  // namespace

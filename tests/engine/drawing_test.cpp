@@ -36,9 +36,9 @@ TEST(DrawBox, RoundedFilledAndBorderedInOrder) {
                                   "Arc 1060 560 40 255 4.712389 6.2831855",
                               }));
   // Nothing is put back: the fill stays solid in the box colour.
-  EXPECT_EQ(f.surface.fillStyle, 0);
-  EXPECT_EQ(f.surface.fillColor, 255u);
-  EXPECT_EQ(f.surface.drawWidth, 5);
+  EXPECT_EQ(f.surface.printer.fillStyle, 0);
+  EXPECT_EQ(f.surface.printer.fillColor, 255u);
+  EXPECT_EQ(f.surface.printer.drawWidth, 5);
 }
 
 TEST(DrawBox, SquareBoxFillsWithTheColourItself) {
@@ -48,7 +48,7 @@ TEST(DrawBox, SquareBoxFillsWithTheColourItself) {
   DrawBox(f.engine, 100, 200, 300, 400, 0, 3, "#00FF00", 1, 0);
   EXPECT_EQ(f.surface.Take(), QStringList({"DrawStyle 0", "Line 100 200 400 600 65280 FilledBox", "DrawWidth 3",
                                            "Line 100 200 400 600 65280 BoxOutline"}));
-  EXPECT_EQ(f.surface.fillStyle, 1);  // untouched
+  EXPECT_EQ(f.surface.printer.fillStyle, 1);  // untouched
 
   DrawBox(f.engine, 100, 200, 300, 400, -5, 0, "#00FF00", 0, 0);
   EXPECT_EQ(f.surface.Take(), QStringList({"DrawStyle 0"}));
@@ -93,8 +93,8 @@ TEST(DrawLine, NegativeMeansTheLastPosition) {
   DrawLine(f.engine, -1, -1, 0, 0, 20, "#0000FF", 3);
   EXPECT_EQ(f.surface.Take(),
             QStringList({"DrawStyle 3", "DrawWidth 20", "Line 1000 2000 1050 2030 16711680 Segment"}));
-  EXPECT_EQ(f.surface.drawWidth, 20);
-  EXPECT_EQ(f.surface.drawStyle, 3);
+  EXPECT_EQ(f.surface.printer.drawWidth, 20);
+  EXPECT_EQ(f.surface.printer.drawStyle, 3);
 }
 
 TEST(DrawLine, SixteenBitSettingsOverflow) {

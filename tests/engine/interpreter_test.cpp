@@ -97,7 +97,7 @@ TEST(Interpreter, FailingLineIsDroppedAndNamedByItsLineNumber) {
   ASSERT_EQ(log.size(), 2);
   EXPECT_TRUE(log[0].endsWith("Location: zarn.mPRINTSCRIPT.ExecutePrintScript\tLine 2")) << log[0].toStdString();
   EXPECT_TRUE(log[1].endsWith("Location: zarn.mPRINTSCRIPT.ExecutePrintScript\tLine 4")) << log[1].toStdString();
-  EXPECT_EQ(f.surface.fontName, "Arial");
+  EXPECT_EQ(f.surface.printer.fontName, "Arial");
   EXPECT_EQ(f.surface.Take(), QStringList());  // Run() took them; nothing else happened
 }
 

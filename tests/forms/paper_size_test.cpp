@@ -97,7 +97,7 @@ TEST(PaperSize, TheSameNameAgainReplacesTheFormWithTheNewSize) {
   p.Run(10, 15, "MyForm");
   p.f.log.Clear();
   p.f.surface.Take();
-  p.f.surface.currentY = 0;  // the first page's empty line moved it down
+  p.f.surface.printer.y = 0;  // the first page's empty line moved it down
   EXPECT_EQ(p.Run(20, 30, "myform"), -1);
   EXPECT_EQ(p.f.Messages(), QStringList({"PaperSize:'W=20, H=30, FormName=myform'", "PaperSize: DeleteFormTrue",
                                          "PaperSize:3 Forms Found.", "PaperSize: AddFormTrue",

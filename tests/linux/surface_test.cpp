@@ -378,6 +378,53 @@ TEST_F(SurfaceTest, TextPrintsAndMeasuresAsPlainQtText) {
   EXPECT_EQ(surface.TextWidth("line 0"), first);
 }
 
+// Previews: the same drawing on page images instead of a PDF file, each page
+// in its own size, the pen and fonts going on over page breaks.
+TEST_F(SurfaceTest, PreviewsPaintThePdfWritersPagesOnImages) {
+  QList<QList<QByteArray>> documents;
+  surface.PaintPdfWriterOnImages(96, [&](const QList<QByteArray>& pages) { documents << pages; });
+  const QString pdf = Aim("preview.pdf");
+  const uint32_t red = Rgb(255, 0, 0);
+  surface.SetDrawWidth(60);  // 144 twips
+  surface.Line(1000, 1000, 5000, 1000, red, LineKind::Segment);
+  surface.SetFontSize(20);
+  surface.SetCurrentX(2000);
+  surface.SetCurrentY(3000);
+  const float width = surface.TextWidth("MMMM");
+  surface.Print("MMMM");
+  surface.SetOrientation(2);
+  surface.NewPage();
+  surface.Line(1000, 1000, 5000, 1000, red, LineKind::Segment);
+  surface.SetCurrentX(2000);
+  surface.SetCurrentY(3000);
+  surface.Print("MMMM");
+  surface.EndDoc();
+
+  EXPECT_FALSE(QFile::exists(pdf));
+  EXPECT_FALSE(writer.PendingSettings().has_value());
+  ASSERT_EQ(surface.Documents().size(), 1);
+  EXPECT_EQ(surface.Documents()[0].pages, 2);
+  EXPECT_EQ(surface.Documents()[0].file, QString());
+  ASSERT_EQ(documents.size(), 1);
+  ASSERT_EQ(documents[0].size(), 2);
+  const QSize a4(794, 1123);
+  int n = 0;
+  for (const QSize size : {a4, a4.transposed()}) {
+    SCOPED_TRACE(n);
+    const QImage page = QImage::fromData(documents[0][n++], "PNG");
+    EXPECT_EQ(page.size(), size);
+    EXPECT_EQ(PixelAtTwips(page, 96, 3000, 1000), QColor(Qt::red));
+    EXPECT_EQ(PixelAtTwips(page, 96, 3000, 1200), QColor(Qt::white));
+    // The text's ink spans its measured width, within the letters' side bearings.
+    int left = page.width(), right = -1;
+    for (int y = 3000 * 96 / 1440; y < 3400 * 96 / 1440; ++y)
+      for (int x = 0; x < page.width(); ++x)
+        if (qGray(page.pixel(x, y)) < 128) left = std::min(left, x), right = std::max(right, x);
+    EXPECT_NEAR(left * 15.0, 2000, 60);
+    EXPECT_NEAR((right + 1) * 15.0, 2000 + width, 60);
+  }
+}
+
 TEST_F(SurfaceTest, TextOnTheSecondPageIsThere) {
   const QString pdf = Aim("second.pdf");
   surface.Print("one");

@@ -47,48 +47,48 @@ void RecordingSurface::SetPageOpenFlag(bool open) {
 }
 
 void RecordingSurface::Print(const QString& text) {
-  if (recording) Record("Print " + Num(currentX) + " " + Num(currentY) + " " + text);
-  currentX = 0;
-  currentY += TextHeight(text);
+  if (recording) Record("Print " + Num(printer.x) + " " + Num(printer.y) + " " + text);
+  printer.x = 0;
+  printer.y += TextHeight(text);
 }
 
-float RecordingSurface::TextWidth(const QString& text) { return static_cast<float>(text.size()) * fontSize * 10; }
-float RecordingSurface::TextHeight(const QString&) { return fontSize * 20; }
+float RecordingSurface::TextWidth(const QString& text) { return static_cast<float>(text.size()) * printer.fontSize * 10; }
+float RecordingSurface::TextHeight(const QString&) { return printer.fontSize * 20; }
 
 void RecordingSurface::SetFontName(const QString& name) {
-  fontName = name;
+  printer.fontName = name;
   if (recording) Record("FontName " + name);
 }
 void RecordingSurface::SetFontSize(float points) {
-  fontSize = points;
+  printer.fontSize = points;
   if (recording) Record("FontSize " + Num(points));
 }
 void RecordingSurface::SetFontBold(bool b) {
-  fontBold = b;
+  printer.bold = b;
   if (recording) Record(QStringLiteral("FontBold ") + (b ? "1" : "0"));
 }
 void RecordingSurface::SetFontItalic(bool i) {
-  fontItalic = i;
+  printer.italic = i;
   if (recording) Record(QStringLiteral("FontItalic ") + (i ? "1" : "0"));
 }
 void RecordingSurface::SetForeColor(uint32_t c) {
-  foreColor = c;
+  printer.foreColor = c;
   if (recording) Record("ForeColor " + Num(c));
 }
 void RecordingSurface::SetDrawWidth(int16_t w) {
-  drawWidth = w;
+  printer.drawWidth = w;
   if (recording) Record("DrawWidth " + Num(w));
 }
 void RecordingSurface::SetDrawStyle(int16_t s) {
-  drawStyle = s;
+  printer.drawStyle = s;
   if (recording) Record("DrawStyle " + Num(s));
 }
 void RecordingSurface::SetFillStyle(int16_t s) {
-  fillStyle = s;
+  printer.fillStyle = s;
   if (recording) Record("FillStyle " + Num(s));
 }
 void RecordingSurface::SetFillColor(uint32_t c) {
-  fillColor = c;
+  printer.fillColor = c;
   if (recording) Record("FillColor " + Num(c));
 }
 
@@ -114,14 +114,17 @@ void RecordingSurface::PaintPicture(const Picture& p, float x, float y, float w,
            Num(h));
 }
 void RecordingSurface::NewPage() {
+  printer.PageTurned();
   if (recording) Record(QStringLiteral("NewPage"));
 }
 void RecordingSurface::EndDoc() {
+  printer.DocumentEnded();
   if (recording) Record(QStringLiteral("EndDoc"));
 }
 
 void RecordingSurface::Select(int index) {
   current = index;
+  printer.Selected();
   if (recording) Record("Select " + printers.at(index));
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 // A print surface for tests that writes every call as one text line and keeps
-// the settings the way the classic printer object does.
+// its settings in a PrinterObject, under the same rules as the real surface
+// (Select, NewPage and EndDoc reset what they reset on paper).
 //
 // Metrics, chosen so expected layouts can be worked out by hand:
 //   TextWidth(text)  = characters * FontSize * 10 twips (100 per character at 10 pt)
 //   TextHeight(text) = FontSize * 20 twips (200 at 10 pt), whatever the text
-// The font starts as "Arial" 10 pt; all other settings start at 0 / empty, except
-// FillStyle 1 (transparent), as on the printer object.
+// The settings start as PrinterObject's defaults ("Arial" 10 pt, DrawWidth 1,
+// FillStyle 1 transparent, the rest 0).
 //
 // Call lines (numbers in shortest form, text last and verbatim):
 //   Print <x> <y> <text>          Orientation <n>   PaperSize <n>   Copies <n>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "platform/print_surface.h"
+#include "platform/printer_object.h"
 
 namespace zarn::testing {
 
@@ -40,10 +42,10 @@ class RecordingSurface final : public PrintSurface, public PrinterList {
   float PageWidth() const override { return 11906; }
   float PageHeight() const override { return 16838; }
   void Print(const QString& text) override;
-  void SetCurrentX(float x) override { currentX = x; }
-  void SetCurrentY(float y) override { currentY = y; }
-  float CurrentX() const override { return currentX; }
-  float CurrentY() const override { return currentY; }
+  void SetCurrentX(float x) override { printer.x = x; }
+  void SetCurrentY(float y) override { printer.y = y; }
+  float CurrentX() const override { return printer.x; }
+  float CurrentY() const override { return printer.y; }
   float TextWidth(const QString& text) override;
   float TextHeight(const QString& text) override;
   void SetFontName(const QString& name) override;
@@ -79,12 +81,7 @@ class RecordingSurface final : public PrintSurface, public PrinterList {
   int current = 0;  // index of the current printer; -1 none
   QList<PrintedDocument> documents;  // what Documents() reports, as the test sets it
 
-  float currentX = 0, currentY = 0;
-  QString fontName = QStringLiteral("Arial");
-  float fontSize = 10;
-  bool fontBold = false, fontItalic = false;
-  uint32_t foreColor = 0, fillColor = 0;
-  int16_t drawWidth = 1, drawStyle = 0, fillStyle = 1;
+  PrinterObject printer;  // the current printer's settings
   int16_t orientation = 1, paperSize = 9, copies = 1;
 
  private:
