@@ -54,7 +54,7 @@ namespace {
 class NoDialogs final : public zarn::Dialogs {
  public:
   void Message(const QString&, const QString&) override {}
-  zarn::TrapChoice AbortRetryIgnore(const QString&, const QString&) override { return zarn::TrapChoice::Abort; }
+  zarn::TrapChoice AbortRetryIgnore(const QString&, const QString&, const QString&) override { return zarn::TrapChoice::Abort; }
 };
 
 // Exit statuses besides 0 (the job ran to its end) and kAbortExitStatus.

@@ -28,7 +28,7 @@ namespace {
 class SilentDialogs final : public Dialogs {
  public:
   void Message(const QString&, const QString&) override {}
-  TrapChoice AbortRetryIgnore(const QString&, const QString&) override { return TrapChoice::Ignore; }
+  TrapChoice AbortRetryIgnore(const QString&, const QString&, const QString&) override { return TrapChoice::Ignore; }
 };
 
 // Whether some installed font draws the character; asked once per character.

@@ -7,8 +7,12 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <langinfo.h>
 #include <locale.h>
+#endif
 
 #include <cstdint>
 
@@ -45,6 +49,21 @@ bool IsNo(const QString& value) { return value.compare(QLatin1String("no"), Qt::
 
 QString PdfWriterPrinter::Name() { return QStringLiteral("zarn PDF Writer"); }
 
+#ifdef _WIN32
+QPageSize PdfWriterPrinter::DesktopPaper() {
+  // The user's regional settings name the paper by its DMPAPER number.
+  wchar_t value[8] = {};
+  if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_IPAPERSIZE, value, 8) > 0) {
+    switch (_wtoi(value)) {
+      case DMPAPER_LETTER: return QPageSize(QPageSize::Letter);
+      case DMPAPER_LEGAL: return QPageSize(QPageSize::Legal);
+      case DMPAPER_A3: return QPageSize(QPageSize::A3);
+      default: break;
+    }
+  }
+  return QPageSize(QPageSize::A4);
+}
+#else
 QPageSize PdfWriterPrinter::DesktopPaper() {
   // The C library knows each locale's paper in millimetres (216 x 279 for
   // Letter); the environment's locale is read without changing the process's.
@@ -59,6 +78,7 @@ QPageSize PdfWriterPrinter::DesktopPaper() {
   const QPageSize::PageSizeId id = QPageSize::id(size, QPageSize::Millimeter, QPageSize::FuzzyMatch);
   return id == QPageSize::Custom ? QPageSize(size, QPageSize::Millimeter) : QPageSize(id);
 }
+#endif
 
 void PdfWriterPrinter::OpenWithDesktopViewer(const QString& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(path));
