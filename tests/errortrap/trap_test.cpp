@@ -27,8 +27,9 @@ TEST(Trap, LogLineHasEveryFieldInOrder) {
   trap.Step([] { throw ZarnError(-2147012889, "WinHttp", "The server name could not be resolved"); });
   ASSERT_EQ(t.LogLines().size(), 1);
   EXPECT_EQ(t.LogLines()[0],
-            "08/12/2026 03:29:32 V1.0.0- Error -2147012889\tThe server name could not be resolved\tSQL:\t"
-            "Location: zarn.mWEB.GetURL\tLine 1");
+            GeneralDateTime(QDateTime(QDate(2026, 12, 8), QTime(3, 29, 32))) +
+                " V1.0.0- Error -2147012889\tThe server name could not be resolved\tSQL:\t"
+                "Location: zarn.mWEB.GetURL\tLine 1");
   ASSERT_EQ(t.dialogs.questions.size(), 1);
   EXPECT_EQ(t.dialogs.questions[0],
             "Error -2147012889\r\nThe server name could not be resolved\r\nLocation: zarn.mWEB.GetURL\r\nLine 1");

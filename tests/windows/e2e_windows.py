@@ -96,10 +96,10 @@ try:
         service.kill()
         service.wait()
 
-    # A bad link: one error-log line, the trap's box answered Abort (its default).
+    # A bad link: one error-log line, the trap's box answered Abort (Alt+A; Retry is its default).
     log = folder / "error_handler.txt"
     bad = open_link("zarn://@@@@/")
-    answer_boxes([bad], [["Return"]], 120)
+    answer_boxes([bad], [["alt+a"]], 120)
     lines = log.read_bytes().decode("utf-8", "replace").splitlines() if log.exists() else []
     check(len(lines) == 1 and "Location: zarn.mBASE64.Base64Decode" in lines[0],
           "a bad link leaves one error-log line: " + (lines[0][:90] if lines else "none"))
