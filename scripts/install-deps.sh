@@ -16,15 +16,6 @@ packages=(
   locales
   fonts-dejavu-core fonts-liberation
 )
-missing=()
 # npm comes with some Node builds; Debian's nodejs needs its own package.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash "$(dirname "$0")/apt-install.sh" "${packages[@]}"
