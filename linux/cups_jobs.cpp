@@ -118,11 +118,6 @@ Printer PrinterState(http_t* http, const QString& name) {
 
 }  // namespace
 
-int NewestCupsJob(const QString& printer, const QString& title, int timeoutMs) {
-  Http http = Connect(timeoutMs);
-  return http ? Newest(http.get(), printer, title, 0).id : 0;
-}
-
 SpoolerReport FollowCupsJob(const QString& printer, const QString& title, const QDateTime& since, int timeoutMs) {
   QElapsedTimer spent;
   spent.start();

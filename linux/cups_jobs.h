@@ -8,10 +8,6 @@
 
 namespace zarn {
 
-// The newest job of this user with the given title on a CUPS printer; 0
-// when there is none, or when the spooler did not answer within timeoutMs.
-int NewestCupsJob(const QString& printer, const QString& title, int timeoutMs);
-
 // Follows the newest job of this user with the given title, made since
 // `since`, until the printer has taken it, CUPS gave it up, or the printer's
 // state says why it waits; a job that is not in the queue of a printer that
