@@ -24,10 +24,14 @@
 #include "errortrap/exception_guard.h"
 #include "errortrap/trap.h"
 #include "launch/settings_file.h"
-#include "linux/program_folder.h"
 #include "qt/real_file_system.h"
 #include "qt/system_clock.h"
 #include "version.h"
+#ifdef _WIN32
+#include "windows/folders.h"
+#else
+#include "linux/program_folder.h"
+#endif
 
 namespace zarn {
 namespace {

@@ -1,4 +1,4 @@
-#include "linux/text_shaping.h"
+#include "qt/text_shaping.h"
 
 #include <QTextOption>
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The real surface drawing into PDF files on our PDF writer printer, read
 // back with poppler.
-#include "linux/qt_print_surface.h"
+#include "qt/qt_print_surface.h"
 
 #include <QFile>
 #include <QFontMetricsF>
@@ -15,8 +15,8 @@
 #include <functional>
 
 #include "errortrap/error.h"
-#include "linux/pdf_writer_printer.h"
-#include "linux/qt_picture.h"
+#include "qt/pdf_writer_printer.h"
+#include "qt/qt_picture.h"
 #include "tests/support/poppler.h"
 
 namespace zarn::testing {
