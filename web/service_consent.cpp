@@ -31,8 +31,10 @@ void MakeFoldersFor(FileSystem& files, const QString& path) {
   const QString folder = NativePath(path).section(u'/', 0, -2);
   QString made;
   for (const QString& part : folder.split(u'/')) {
-    made += (made.isEmpty() && part.isEmpty()) ? QString() : u'/' + part;
-    if (!made.isEmpty() && !files.Exists(made)) files.MakeFolder(made);
+    // A drive ("C:") starts the path as "/" does.
+    const bool drive = made.isEmpty() && part.size() == 2 && part[1] == u':';
+    made = drive ? part : made.isEmpty() && part.isEmpty() ? QString() : made + u'/' + part;
+    if (!made.isEmpty() && !drive && !files.Exists(made)) files.MakeFolder(made);
   }
 }
 
