@@ -21,8 +21,10 @@ namespace {
 class QtApp : public ::testing::Environment {
  public:
   void SetUp() override {
+#ifndef _WIN32
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
       qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     static int argc = 1;
     static char name[] = "test_launch_qt";
     static char* argv[] = {name, nullptr};
