@@ -219,10 +219,7 @@ int main(int argc, char** argv) {
     for (const PrintedDocument& d : wiring.surface.Documents())
       if (d.printer == printer) title = d.title;
 #ifdef _WIN32
-    // The spooler's job number alone; following its state is the CUPS side's.
-    SpoolerReport report;
-    if (!title.isEmpty()) report.job = NewestSpoolerJob(printer, title, timeoutMs);
-    return report;
+    return title.isEmpty() ? SpoolerReport() : FollowSpoolerJob(printer, title, started, timeoutMs);
 #else
     return title.isEmpty() ? SpoolerReport() : FollowCupsJob(printer, title, started, timeoutMs);
 #endif
