@@ -35,21 +35,27 @@ namespace {
 
 using testing::ScopedTrapHost;
 
+// A TCP socket bound to a free loopback port, and that port.
+SOCKET LoopbackSocket(int* port) {
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  int size = sizeof address;
+  getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+  *port = ntohs(address.sin_port);
+  return s;
+}
+
 // A loopback HTTP server that answers each connection with the next of its
 // canned replies, and records the request lines it got.
 class CannedServer {
  public:
   explicit CannedServer(std::vector<std::string> replies) : replies_(std::move(replies)) {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    int size = sizeof address;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
+    listener_ = LoopbackSocket(&port_);
     listen(listener_, 4);
     thread_ = std::thread([this] {
       for (const std::string& reply : replies_) {
@@ -123,16 +129,10 @@ TEST(WinHttp, RedirectHopsAreCheckedAndAnErrorPageIsAReplyButNoDownload) {
 // A refused connection is the trap's error with WinHTTP's number.
 TEST(WinHttp, NoServerIsAnErrorOfTheRequestObject) {
   WinHttpClient http;
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);  // a port nobody listens on
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  int size = sizeof address;
-  getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-  closesocket(s);
+  int port = 0;
+  closesocket(LoopbackSocket(&port));  // a port nobody listens on
   try {
-    http.Get(QStringLiteral("http://127.0.0.1:%1/").arg(ntohs(address.sin_port)), HttpTimeouts{});
+    http.Get(QStringLiteral("http://127.0.0.1:%1/").arg(port), HttpTimeouts{});
     FAIL() << "no error";
   } catch (const ZarnError& e) {
     EXPECT_EQ(e.number(), WinHttpErrorNumber(ERROR_WINHTTP_CANNOT_CONNECT));
@@ -143,22 +143,15 @@ TEST(WinHttp, NoServerIsAnErrorOfTheRequestObject) {
 // Cancel while the service keeps the reply: the request stops at the first
 // keepWaiting that says no, long before the receive time-out.
 TEST(WinHttp, CancelStopsAWaitingRequestAtOnce) {
-  WSADATA data;
-  WSAStartup(MAKEWORD(2, 2), &data);
-  SOCKET silent = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);  // takes connections, never answers
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  int size = sizeof address;
-  getsockname(silent, reinterpret_cast<sockaddr*>(&address), &size);
+  int port = 0;
+  SOCKET silent = LoopbackSocket(&port);  // takes connections, never answers
   listen(silent, 4);
   WinHttpClient http;
   int asked = 0;
   http.keepWaiting = [&asked] { return ++asked < 5; };
   QElapsedTimer waited;
   waited.start();
-  EXPECT_THROW(http.Get(QStringLiteral("http://127.0.0.1:%1/slow").arg(ntohs(address.sin_port)), HttpTimeouts{}),
+  EXPECT_THROW(http.Get(QStringLiteral("http://127.0.0.1:%1/slow").arg(port), HttpTimeouts{}),
                TransferCancelled);
   EXPECT_EQ(asked, 5);
   EXPECT_LT(waited.elapsed(), 30000);  // the receive time-out is 120 s
