@@ -390,15 +390,6 @@ Hop RunHop(const std::shared_ptr<void>& session, const HopRequest& r, QByteArray
 
 }  // namespace
 
-QString CertificateKeyPin(const QByteArray& der) {
-  PCCERT_CONTEXT cert = CertCreateCertificateContext(X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.constData()),
-                                                     static_cast<DWORD>(der.size()));
-  if (cert == nullptr) return {};
-  const QString pin = PinOfKeyInfo(cert->pCertInfo->SubjectPublicKeyInfo);
-  CertFreeCertificateContext(cert);
-  return pin;
-}
-
 HttpReply WinHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& mayAsk) {
   Internet opened = OpenSession(true);
   if (!opened) Throw(GetLastError());

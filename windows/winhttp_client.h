@@ -22,11 +22,6 @@ class WinHttpClient final : public HttpClient {
   HttpReply Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& mayAsk = {}) override;
 };
 
-// "sha256//" + the Base64 of the SHA-256 of the DER certificate's
-// SubjectPublicKeyInfo, the form a pin is kept in; empty when der is no
-// certificate.
-QString CertificateKeyPin(const QByteArray& der);
-
 // File download, as the platform's download function does it (certificates
 // verified, an HTTP error status a failure), written to a temporary file
 // beside the target and moved over it only when the whole file arrived.
