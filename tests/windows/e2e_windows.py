@@ -2,8 +2,10 @@
 """Windows zarn under Wine, as its user meets it: the installer run silently
 for this user, its registry keys, a job started through the zarn:// protocol
 against the sample service on loopback (the PDF read with pdftotext, the run
-log read from the clipboard after zarn has ended), an error-log line for a bad
-link, and the uninstall. Run inside an X display (xvfb-run).
+log read from the clipboard after zarn has ended), Cancel while a slow service
+is asked, the pinned certificate of an https service on loopback (another key
+and plain http run nothing), an error-log line for a bad link, and the
+uninstall. Run inside an X display (xvfb-run).
 
 usage: e2e_windows.py INSTALLER SOURCE_DIR
 """
