@@ -4,7 +4,11 @@
 
 namespace zarn {
 
+// A file of the user's own to zarn, roaming with the user:
+// %APPDATA%\zarn\<name>, with "/" as separator.
+QString WindowsUserFile(const QString& name);
+
 // The user's answers about service hosts: %APPDATA%\zarn\service-hosts.
-QString WindowsServiceHostsPath();
+inline QString WindowsServiceHostsPath() { return WindowsUserFile(QStringLiteral("service-hosts")); }
 
 }  // namespace zarn
