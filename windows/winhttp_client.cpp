@@ -324,6 +324,8 @@ Internet OpenSession(bool legacyProtocols) {
 
 // How often a transfer that may be cancelled looks up from its wait.
 constexpr auto kWaitSlice = std::chrono::milliseconds(40);
+// How long a cancelled hop is given to see its closed handle.
+constexpr auto kCancelledHopWait = std::chrono::milliseconds(2000);
 
 // What one hop of the service request is: where, within what, and the pin.
 struct HopRequest {
@@ -383,6 +385,11 @@ Hop RunHop(const std::shared_ptr<void>& session, const HopRequest& r, QByteArray
     }
     if (!keepWaiting()) {
       shared->transfer.Cancel();
+      // Closing the handle ends the hop's WinHTTP call at once; waiting that
+      // moment out keeps the closed handle's number, which a later request
+      // may be given, from reaching the hop's next call.
+      std::unique_lock<std::mutex> lock(shared->mutex);
+      shared->done.wait_for(lock, kCancelledHopWait, [&] { return shared->finished; });
       throw TransferCancelled{};
     }
   }
