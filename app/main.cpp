@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <optional>
 
 #include "engine/engine.h"
 #include "engine/parse_print.h"
@@ -18,19 +17,11 @@
 #include "forms/paper_size.h"
 #include "launch/form_load.h"
 #ifdef _WIN32
-#include "windows/console.h"
 #include "windows/folders.h"
-#include "windows/spooler_jobs.h"
-#include "windows/tray_notifier.h"
-#include "windows/win_clipboard.h"
-#include "windows/winhttp_client.h"
+#include "windows/machine.h"
 #else
-#include "linux/cups_jobs.h"
-#include "linux/curl_http.h"
-#include "linux/dbus_notifier.h"
+#include "linux/machine.h"
 #include "linux/program_folder.h"
-#include "linux/qt_clipboard.h"
-#include "linux/startup.h"
 #endif
 #include "pdf/pdf_output.h"
 #include "platform/clock.h"
@@ -46,34 +37,20 @@
 #include "qt/system_clock.h"
 #include "web/service_consent.h"
 #include "web/web.h"
+#include "app/silent_dialogs.h"
 #include "app/wiring.h"
 #include "version.h"
 
 namespace {
 
-// --forget shows no box.
-class NoDialogs final : public zarn::Dialogs {
- public:
-  void Message(const QString&, const QString&) override {}
-  zarn::TrapChoice AbortRetryIgnore(const QString&, const QString&, const QString&) override { return zarn::TrapChoice::Abort; }
-};
-
 // Exit statuses besides 0 (the job ran to its end) and kAbortExitStatus.
 constexpr int kNoDisplayExitStatus = 1;
-// How long the print system may take to answer whether it runs at all.
-constexpr int kPrintSystemMs = 500;
 
 // Needs a QCoreApplication, for the program folder.
 void PrintUsage() {
   std::cout << "usage: zarn '\"zarn://DATA/\"'\n"
-#ifdef _WIN32
-               "  Started by Windows for a zarn:// link, which it hands over in quotes with\n"
-               "  \"/\" after it. zarn fetches the print script\n"
-#else
-               "  Started by the desktop for a zarn:// link (through zarn-link, which hands\n"
-               "  the link over in quotes with \"/\" after it). zarn fetches the print script\n"
-#endif
-               "  from the service the link names, prints it, leaves a run log on the\n"
+            << zarn::Machine::kStartedBy
+            << "  from the service the link names, prints it, leaves a run log on the\n"
                "  clipboard and ends. Its own files (zarn.ini, error_handler.txt, qrcode.bmp,\n"
                "  downloads) are in "
             << zarn::ProgramFolder().toStdString()
@@ -97,10 +74,7 @@ void PrintUsage() {
 
 int main(int argc, char** argv) {
   using namespace zarn;
-#ifdef _WIN32
-  // A window program: --help and --version write to the console it was started from.
-  UseParentConsole();
-#endif
+  Machine machine;
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     QCoreApplication app(argc, argv);
     PrintUsage();
@@ -109,7 +83,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--forget") == 0) {
     QCoreApplication app(argc, argv);
     RealFileSystem files;
-    NoDialogs none;
+    SilentDialogs none(TrapChoice::Abort);  // --forget shows no box
     ServiceConsent consent(files, none, ServiceHostsAnswersPath());
     const QString host = QString::fromLocal8Bit(argv[2]);
     if (!consent.Forget(host)) {
@@ -124,33 +98,14 @@ int main(int argc, char** argv) {
     std::cout << "zarn " << kVersionText << "\n";
     return 0;
   }
-#ifndef _WIN32
-  if (!DisplayAvailable()) {
-    const QByteArray display = qgetenv("DISPLAY");
-    std::cerr << "zarn: no display to show its window on ("
-              << (display.isEmpty() ? "DISPLAY is not set" : "cannot connect to DISPLAY " + display.toStdString())
-              << "); zarn runs on a desktop, started for zarn:// links\n";
-    return kNoDisplayExitStatus;
-  }
-  std::optional<NoSessionBusAutolaunch> noBusAutolaunch(std::in_place);
-#endif
+  if (!machine.DisplayReady()) return kNoDisplayExitStatus;
   // The link as the launcher hands it over; read before Qt takes its own
   // options out of argv.
-#ifdef _WIN32
-  const QString commandLine = RawArguments();
-#else
-  QStringList args;
-  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-  const QString commandLine = args.join(u' ');
-#endif
+  const QString commandLine = Machine::CommandLine(argc, argv);
 
-#ifdef _WIN32
+  machine.BeforeQt();
   QApplication app(argc, argv);
-#else
-  std::thread fonts = ReadFontConfiguration();
-  QApplication app(argc, argv);
-  fonts.join();
-#endif
+  machine.QtStarted();
   const QString programFolder = ProgramFolder();
   QDir().mkpath(programFolder);
 
@@ -173,17 +128,11 @@ int main(int argc, char** argv) {
 
   // The printers: the spooler's and our PDF writer. Pending documents are
   // sent when the wiring goes, before the application does.
-#ifdef _WIN32
-  WinHttpClient http;
-  QtMainWindow window;
-  WinClipboard clipboard;
-#else
-  CurlHttpClient http;
+  Machine::Http http;
   QtMainWindow window;  // the first widgets: Qt's accessibility bridge looks for the session bus
-  noBusAutolaunch.reset();
+  machine.WindowMade();
   dialogs.SetOwner(&window.Widget());
-  QtClipboard clipboard;
-#endif
+  Machine::Clipboard clipboard;
   WiringOptions options;
   options.programFolder = programFolder;
   options.processEvents = [&] { window.ProcessEvents(); };
@@ -204,11 +153,7 @@ int main(int argc, char** argv) {
   job.serviceRefusal = &refusal;
   job.pins = &wiring.pins;
   // The job's end is told to the desktop and to the script's STATUS address.
-#ifdef _WIN32
-  TrayNotifier notifier;
-#else
-  DBusNotifier notifier;
-#endif
+  Machine::Notifier notifier;
   job.notifier = &notifier;
   job.calls.SendStatus = [&](HttpClient& h, const QString& address, const QString& query, const QString& service,
                              long deadlineMs) { SendJobStatus(h, address, query, wiring.hosts, service, deadlineMs); };
@@ -219,18 +164,9 @@ int main(int argc, char** argv) {
     QString title;
     for (const PrintedDocument& d : wiring.surface.Documents())
       if (d.printer == printer) title = d.title;
-#ifdef _WIN32
-    // The spooler's job number alone; following its state is the CUPS side's.
-    SpoolerReport report;
-    if (!title.isEmpty()) report.job = NewestSpoolerJob(printer, title, timeoutMs);
-    return report;
-#else
-    return title.isEmpty() ? SpoolerReport() : FollowCupsJob(printer, title, started, timeoutMs);
-#endif
+    return title.isEmpty() ? SpoolerReport() : Machine::FollowJob(printer, title, started, timeoutMs);
   };
-#ifndef _WIN32
-  job.calls.PrintSystemRunning = [] { return CupsRunning(kPrintSystemMs); };
-#endif
+  job.calls.PrintSystemRunning = Machine::PrintSystemRunning();
   running = &job;
   const int status = Form_Load(job);
   running = nullptr;

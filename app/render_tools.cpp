@@ -8,6 +8,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "app/silent_dialogs.h"
 #include "app/wiring.h"
 #include "engine/fonts.h"
 #include "engine/interpreter.h"
@@ -23,13 +24,6 @@
 namespace zarn {
 
 namespace {
-
-// Dialogs that answer nothing: errors are the static check's business.
-class SilentDialogs final : public Dialogs {
- public:
-  void Message(const QString&, const QString&) override {}
-  TrapChoice AbortRetryIgnore(const QString&, const QString&, const QString&) override { return TrapChoice::Ignore; }
-};
 
 // Whether some installed font draws the character; asked once per character.
 bool AnyFontHas(char32_t c) {
@@ -130,7 +124,7 @@ struct ScratchEngine {
   }
   QTemporaryDir work;
   RealFileSystem files;
-  SilentDialogs dialogs;
+  SilentDialogs dialogs{TrapChoice::Ignore};
   SystemClock clock;
   WiringOptions options;
 };

@@ -26,7 +26,7 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
                 options.pdfFolder, options.pdfClock ? options.pdfClock : &clock, DesktopPaper()),
       surface(options.pdfWriterOnly ? QtPrintSurface(pdfWriter, QStringList(), QString()) : QtPrintSurface(pdfWriter)),
 #ifdef _WIN32
-      spooler(surface),
+      spooler(surface, WindowsUserFile(QStringLiteral("form-order"))),
 #else
       pageSizes(surface),
       spooler(pageSizes, surface),
@@ -66,7 +66,11 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
   };
 }
 
+// Beside each other: $XDG_CONFIG_HOME/zarn (Windows: %APPDATA%\zarn).
 QString CertificatePinsPath() {
+#ifdef _WIN32
+  return WindowsUserFile(QStringLiteral("certificate-pins"));
+#endif
   return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/zarn/certificate-pins");
 }
 

@@ -77,7 +77,8 @@ class EngineWiring {
 // The file of the user's answers: $XDG_CONFIG_HOME/zarn/service-hosts
 // (Windows: %APPDATA%\zarn\service-hosts).
 QString ServiceHostsAnswersPath();
-// The pinned keys beside it: $XDG_CONFIG_HOME/zarn/certificate-pins.
+// The pinned keys beside it: $XDG_CONFIG_HOME/zarn/certificate-pins
+// (Windows: %APPDATA%\zarn\certificate-pins).
 QString CertificatePinsPath();
 
 }  // namespace zarn

@@ -28,13 +28,14 @@ std::pair<QString, QString> Answer(const QString& line) {
 }  // namespace
 
 void MakeFoldersFor(FileSystem& files, const QString& path) {
-  const QString folder = NativePath(path).section(u'/', 0, -2);
-  QString made;
-  for (const QString& part : folder.split(u'/')) {
-    // A drive ("C:") starts the path as "/" does.
-    const bool drive = made.isEmpty() && part.size() == 2 && part[1] == u':';
-    made = drive ? part : made.isEmpty() && part.isEmpty() ? QString() : made + u'/' + part;
-    if (!made.isEmpty() && !drive && !files.Exists(made)) files.MakeFolder(made);
+  const QStringList parts = NativePath(path).section(u'/', 0, -2).split(u'/');
+  // The first part is the root ("" of "/home/..."), a drive ("C:" of
+  // "C:/Users/..."), or the first folder of a relative path.
+  QString made = parts.value(0);
+  if (!made.isEmpty() && !made.endsWith(u':') && !files.Exists(made)) files.MakeFolder(made);
+  for (qsizetype i = 1; i < parts.size(); ++i) {
+    made += u'/' + parts[i];
+    if (!files.Exists(made)) files.MakeFolder(made);
   }
 }
 

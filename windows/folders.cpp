@@ -9,14 +9,14 @@ namespace zarn {
 
 QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
 
-QString WindowsServiceHostsPath() {
+QString WindowsUserFile(const QString& name) {
   wchar_t* roaming = nullptr;
   QString folder;
   if (SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming) == S_OK)
     folder = QString::fromWCharArray(roaming).replace(u'\\', u'/');
   CoTaskMemFree(roaming);
   if (folder.isEmpty()) folder = qEnvironmentVariable("APPDATA").replace(u'\\', u'/');
-  return folder + QStringLiteral("/zarn/service-hosts");
+  return folder + QStringLiteral("/zarn/") + name;
 }
 
 }  // namespace zarn

@@ -8,7 +8,11 @@ namespace zarn {
 // that user can write. Needs a QCoreApplication.
 QString ProgramFolder();
 
+// A file of the user's own to zarn, roaming with the user:
+// %APPDATA%\zarn\<name>, with "/" as separator.
+QString WindowsUserFile(const QString& name);
+
 // The user's answers about service hosts: %APPDATA%\zarn\service-hosts.
-QString WindowsServiceHostsPath();
+inline QString WindowsServiceHostsPath() { return WindowsUserFile(QStringLiteral("service-hosts")); }
 
 }  // namespace zarn

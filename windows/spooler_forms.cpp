@@ -3,6 +3,11 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <QFile>
+#include <QSaveFile>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -61,6 +66,58 @@ void PutI32(QByteArray& b, qsizetype at, int32_t v) { std::memcpy(b.data() + at,
 
 }  // namespace
 
+std::vector<int> FormsInAddedOrder(const std::vector<std::pair<uint32_t, QString>>& listing, const QStringList& added) {
+  std::vector<int> order(listing.size());
+  std::vector<int> places, users;
+  for (int i = 0; i < static_cast<int>(listing.size()); ++i) {
+    order[i] = i;
+    if (listing[i].first == FORM_USER) {
+      places.push_back(i);
+      users.push_back(i);
+    }
+  }
+  const auto rank = [&](int i) {
+    for (qsizetype r = 0; r < added.size(); ++r)
+      if (added[r].compare(listing[i].second, Qt::CaseInsensitive) == 0) return r;
+    return qsizetype{-1};
+  };
+  std::stable_sort(users.begin(), users.end(), [&](int a, int b) { return rank(a) < rank(b); });
+  for (size_t k = 0; k < places.size(); ++k) order[places[k]] = users[k];
+  return order;
+}
+
+QStringList WinFormSpooler::AddedOrder(const QString& printer) const {
+  QStringList forms;
+  QFile file(orderPath_);
+  if (orderPath_.isEmpty() || !file.open(QIODevice::ReadOnly)) return forms;
+  for (const QByteArray& line : file.readAll().split('\n')) {
+    const QString text = QString::fromUtf8(line).remove(u'\r');
+    if (text.section(u'\t', 0, 0) == printer) forms << text.section(u'\t', 1);
+  }
+  return forms;
+}
+
+void WinFormSpooler::Added(const QString& printer, const QString& form, bool add) {
+  if (orderPath_.isEmpty() || printer.contains(u'\t') || printer.contains(u'\n') || form.contains(u'\n')) return;
+  QStringList lines;
+  QFile old(orderPath_);
+  if (old.open(QIODevice::ReadOnly)) {
+    for (const QByteArray& line : old.readAll().split('\n')) {
+      const QString text = QString::fromUtf8(line).remove(u'\r');
+      const bool same = text.section(u'\t', 0, 0) == printer &&
+                        text.section(u'\t', 1).compare(form, Qt::CaseInsensitive) == 0;
+      if (!text.isEmpty() && !same) lines << text;
+    }
+    old.close();
+  }
+  if (add) lines << printer + u'\t' + form;
+  QDir().mkpath(QFileInfo(orderPath_).absolutePath());
+  QSaveFile file(orderPath_);
+  if (!file.open(QIODevice::WriteOnly)) return;
+  for (const QString& line : lines) file.write(line.toUtf8() + "\r\n");
+  file.commit();
+}
+
 QByteArray AnsiDevMode(const QByteArray& wide) {
   if (wide.size() < kWidePublicSize) return {};
   const auto* w = reinterpret_cast<const DEVMODEW*>(wide.constData());
@@ -99,6 +156,7 @@ bool WinFormSpooler::OpenPrinter(const QString& printerName, PrinterHandle& hand
   HANDLE h = nullptr;
   if (printerName.isEmpty() || !OpenPrinterW(name.data(), &h, nullptr) || h == nullptr) return false;
   handle = reinterpret_cast<PrinterHandle>(h);
+  printers_[handle] = printerName;
   return true;
 }
 
@@ -109,10 +167,13 @@ bool WinFormSpooler::EnumForms(PrinterHandle handle, uint32_t level, QByteArray&
   if (level != 1) return false;
   std::vector<BYTE> storage;
   const std::vector<FORM_INFO_1W> forms = Forms(Native(handle), storage);
+  std::vector<std::pair<uint32_t, QString>> listing;
+  for (const FORM_INFO_1W& f : forms) listing.emplace_back(f.Flags, QString::fromWCharArray(f.pName));
+  const std::vector<int> order = FormsInAddedOrder(listing, AddedOrder(printers_[handle]));
   // The store's layout: the records, then the names they point to.
   QByteArray blob(static_cast<qsizetype>(forms.size()) * kFormInfo1Size, '\0');
   for (size_t i = 0; i < forms.size(); ++i) {
-    const FORM_INFO_1W& f = forms[i];
+    const FORM_INFO_1W& f = forms[order[i]];
     const qsizetype at = static_cast<qsizetype>(i) * kFormInfo1Size;
     PutU32(blob, at, f.Flags);
     PutU32(blob, at + 4, static_cast<uint32_t>(blob.size()));
@@ -134,7 +195,9 @@ bool WinFormSpooler::EnumForms(PrinterHandle handle, uint32_t level, QByteArray&
 
 bool WinFormSpooler::DeleteForm(PrinterHandle handle, const QByteArray& formName) {
   std::wstring name = QString::fromLatin1(formName).toStdWString();
-  return DeleteFormW(Native(handle), name.data()) != 0;
+  const bool deleted = DeleteFormW(Native(handle), name.data()) != 0;
+  if (deleted) Added(printers_[handle], QString::fromLatin1(formName), false);
+  return deleted;
 }
 
 bool WinFormSpooler::AddForm(PrinterHandle handle, uint32_t level, const FormInfo1& form) {
@@ -150,7 +213,9 @@ bool WinFormSpooler::AddForm(PrinterHandle handle, uint32_t level, const FormInf
   info.pName = name.data();
   info.Size = {form.cx, form.cy};
   info.ImageableArea = {form.left, form.top, form.right, form.bottom};
-  return AddFormW(Native(handle), 1, reinterpret_cast<BYTE*>(&info)) != 0;
+  const bool added = AddFormW(Native(handle), 1, reinterpret_cast<BYTE*>(&info)) != 0;
+  if (added) Added(printers_[handle], QString::fromLatin1(form.name), true);
+  return added;
 }
 
 int32_t WinFormSpooler::DocumentProperties(int32_t ownerWindow, PrinterHandle handle, const QString& deviceName,
@@ -214,6 +279,7 @@ int32_t WinFormSpooler::ResetDC(int32_t deviceContext, const QByteArray& devMode
 
 bool WinFormSpooler::ClosePrinter(PrinterHandle handle) {
   wide_.erase(handle);
+  printers_.erase(handle);
   return handle != 0 && ::ClosePrinter(Native(handle)) != 0;
 }
 

@@ -1,14 +1,21 @@
 #include "windows/winhttp_client.h"
 
 #include <windows.h>
+#include <wincrypt.h>
 #include <winhttp.h>
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QSaveFile>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include "errortrap/error.h"
 #include "platform/file_system.h"
@@ -116,6 +123,8 @@ struct Hop {
   QByteArray location;  // absolute, empty when none
   bool tooLarge = false;
   DWORD error = 0;  // WinHTTP's code when the transfer failed
+  bool refused = false;  // the server showed another key than its pin: nothing was sent
+  QString key;           // the key the server showed, when pins are kept
 };
 
 Hop Failed(DWORD error) {
@@ -134,51 +143,165 @@ struct Limits {
   bool ignoreCertificates;
 };
 
+// The request handle of the hop under way. Closing it ends WinHTTP's wait at
+// once, from the thread that waits for the hop (a cancel) or from the status
+// callback (a key that is not the pin); whoever comes first closes it.
+class Transfer {
+ public:
+  // Takes the hop's request; false when the transfer was cancelled already.
+  bool Hold(HINTERNET request) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_) {
+      WinHttpCloseHandle(request);
+      return false;
+    }
+    request_ = request;
+    return true;
+  }
+  void Close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (request_) WinHttpCloseHandle(request_);
+    request_ = nullptr;
+  }
+  void Cancel() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = true;
+    if (request_) WinHttpCloseHandle(request_);
+    request_ = nullptr;
+  }
+  bool cancelled() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return cancelled_;
+  }
+
+ private:
+  std::mutex mutex_;
+  HINTERNET request_ = nullptr;
+  bool cancelled_ = false;
+};
+
+// What the status callback of one hop needs: whether to read the server's
+// key, the pin it must match (empty: none yet), and what it found.
+struct KeyCheck {
+  bool wanted = false;
+  QString pin;
+  QString seen;
+  bool refused = false;
+  Transfer* transfer = nullptr;
+};
+
+QString PinOfKeyInfo(const CERT_PUBLIC_KEY_INFO& info) {
+  BYTE* der = nullptr;
+  DWORD length = 0;
+  if (!CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, &info, CRYPT_ENCODE_ALLOC_FLAG, nullptr, &der,
+                           &length) ||
+      der == nullptr)
+    return {};
+  const QByteArray digest = QCryptographicHash::hash(
+      QByteArrayView(reinterpret_cast<const char*>(der), static_cast<qsizetype>(length)), QCryptographicHash::Sha256);
+  LocalFree(der);
+  return QStringLiteral("sha256//") + QString::fromLatin1(digest.toBase64());
+}
+
+QString ServerKeyPin(HINTERNET request) {
+  PCCERT_CONTEXT cert = nullptr;
+  DWORD size = sizeof cert;
+  if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &cert, &size) || cert == nullptr) return {};
+  const QString pin = PinOfKeyInfo(cert->pCertInfo->SubjectPublicKeyInfo);
+  CertFreeCertificateContext(cert);
+  return pin;
+}
+
+// Called by WinHTTP after the connection (and its TLS handshake) is made and
+// before the request goes out: a key that is not the origin's pin closes the
+// request, so nothing of it is sent.
+void CALLBACK BeforeSending(HINTERNET request, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
+  if (status != WINHTTP_CALLBACK_STATUS_SENDING_REQUEST || context == 0) return;
+  auto* check = reinterpret_cast<KeyCheck*>(context);
+  if (!check->wanted) return;
+  check->seen = ServerKeyPin(request);
+  if (!check->pin.isEmpty() && check->seen != check->pin) {
+    check->refused = true;
+    check->transfer->Close();
+  }
+}
+
+using Sink = std::function<bool(const char*, qsizetype)>;
+
 // One GET, without following a redirect; the body goes to sink (false: stop).
-template <typename Sink>
+// With wantKey the server's key is read before the request is sent, and a
+// pin it does not match keeps the request from being sent at all.
 Hop Fetch(HINTERNET session, const QByteArray& url, const Address& a, const Limits& limits,
-          const QElapsedTimer& started, long deadlineMs, Sink&& sink) {
+          const QElapsedTimer& started, long deadlineMs, const Sink& sink, Transfer& transfer, bool wantKey = false,
+          const QString& pin = {}) {
   Hop hop;
   const int left = Remaining(started, deadlineMs);
   WinHttpSetTimeouts(session, Within(limits.resolve, left), Within(limits.connect, left), Within(limits.send, left),
                      Within(limits.receive, left));
   Internet connection(WinHttpConnect(session, a.host.c_str(), a.port, 0));
   if (!connection) return Failed(GetLastError());
-  Internet request(WinHttpOpenRequest(connection.get(), L"GET", a.path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                      WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                      WINHTTP_FLAG_ESCAPE_DISABLE | (a.secure ? WINHTTP_FLAG_SECURE : 0)));
+  HINTERNET request = WinHttpOpenRequest(connection.get(), L"GET", a.path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                         WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                         WINHTTP_FLAG_ESCAPE_DISABLE | (a.secure ? WINHTTP_FLAG_SECURE : 0));
   if (!request) return Failed(GetLastError());
+  if (!transfer.Hold(request)) return Failed(ERROR_WINHTTP_OPERATION_CANCELLED);
+  struct Closer {
+    Transfer& t;
+    ~Closer() { t.Close(); }
+  } closer{transfer};
   DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-  WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
+  WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
   if (limits.ignoreCertificates && a.secure) {
     DWORD flags = kIgnoreCertificateErrors;
-    WinHttpSetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
+    WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
   }
-  if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-      !WinHttpReceiveResponse(request.get(), nullptr))
+  KeyCheck check{wantKey && a.secure, pin, {}, false, &transfer};
+  if (check.wanted &&
+      WinHttpSetStatusCallback(request, BeforeSending, WINHTTP_CALLBACK_FLAG_SEND_REQUEST, 0) ==
+          WINHTTP_INVALID_STATUS_CALLBACK)
     return Failed(GetLastError());
+  const bool sent = WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
+                                       reinterpret_cast<DWORD_PTR>(&check)) != 0;
+  const DWORD sendError = sent ? 0 : GetLastError();
+  if (check.refused) {
+    hop.refused = true;
+    return hop;
+  }
+  hop.key = check.seen;
+  if (!sent) return Failed(sendError);
+  // A pinned origin whose key was never read (no callback came) is not
+  // trusted either: its reply is not read.
+  if (check.wanted && !pin.isEmpty() && check.seen.isEmpty()) {
+    hop.refused = true;
+    return hop;
+  }
+  // After a cancel the handle is closed and its number may be another's:
+  // the hop stops before each further call.
+  if (transfer.cancelled()) return Failed(ERROR_WINHTTP_OPERATION_CANCELLED);
+  if (!WinHttpReceiveResponse(request, nullptr)) return Failed(GetLastError());
 
   DWORD status = 0;
   DWORD size = sizeof status;
-  WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+  WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                       WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
   hop.status = static_cast<int>(status);
-  hop.contentType = QString::fromStdWString(Header(request.get(), WINHTTP_QUERY_CONTENT_TYPE)).toLatin1();
-  const std::wstring location = Header(request.get(), WINHTTP_QUERY_LOCATION);
+  hop.contentType = QString::fromStdWString(Header(request, WINHTTP_QUERY_CONTENT_TYPE)).toLatin1();
+  const std::wstring location = Header(request, WINHTTP_QUERY_LOCATION);
   if (hop.status / 100 == 3 && !location.empty()) {
     const QUrl next = QUrl::fromEncoded(QByteArray(url)).resolved(QUrl::fromEncoded(QString::fromStdWString(location).toUtf8()));
     hop.location = next.toEncoded();
     return hop;  // a redirect's own page is not wanted
   }
   // A length announced past the cap is refused before anything is read.
-  const QString length = QString::fromStdWString(Header(request.get(), WINHTTP_QUERY_CONTENT_LENGTH));
+  const QString length = QString::fromStdWString(Header(request, WINHTTP_QUERY_CONTENT_LENGTH));
   if (!length.isEmpty() && length.toLongLong() > kMaxTransferBytes) return TooLarge();
   qint64 total = 0;
   QByteArray chunk(64 * 1024, Qt::Uninitialized);
   for (;;) {
     if (started.elapsed() >= deadlineMs) return Failed(ERROR_WINHTTP_TIMEOUT);
     DWORD read = 0;
-    if (!WinHttpReadData(request.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read))
+    if (transfer.cancelled()) return Failed(ERROR_WINHTTP_OPERATION_CANCELLED);
+    if (!WinHttpReadData(request, chunk.data(), static_cast<DWORD>(chunk.size()), &read))
       return Failed(GetLastError());
     if (read == 0) break;
     total += read;
@@ -199,11 +322,85 @@ Internet OpenSession(bool legacyProtocols) {
   return session;
 }
 
+// How often a transfer that may be cancelled looks up from its wait.
+constexpr auto kWaitSlice = std::chrono::milliseconds(40);
+// How long a cancelled hop is given to see its closed handle.
+constexpr auto kCancelledHopWait = std::chrono::milliseconds(2000);
+
+// What one hop of the service request is: where, within what, and the pin.
+struct HopRequest {
+  QByteArray url;
+  Address address;
+  Limits limits;
+  QElapsedTimer started;
+  long deadlineMs;
+  bool wantKey;
+  QString pin;
+};
+
+// Fetch into body, or, when keepWaiting is set, the same hop on a thread of
+// its own while this one asks keepWaiting between short waits: false closes
+// the request at once and throws TransferCancelled. The thread owns what it
+// uses, so that after a cancel it can run out alone; host checks, pins and
+// window events stay on this thread.
+Hop RunHop(const std::shared_ptr<void>& session, const HopRequest& r, QByteArray& body,
+           const std::function<bool()>& keepWaiting) {
+  if (!keepWaiting) {
+    Transfer transfer;
+    return Fetch(session.get(), r.url, r.address, r.limits, r.started, r.deadlineMs,
+                 [&body](const char* data, qsizetype n) {
+                   body.append(data, n);
+                   return true;
+                 },
+                 transfer, r.wantKey, r.pin);
+  }
+  struct Shared {
+    Transfer transfer;
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    Hop hop;
+    QByteArray body;
+  };
+  auto shared = std::make_shared<Shared>();
+  std::thread([shared, session, r] {
+    Hop hop = Fetch(session.get(), r.url, r.address, r.limits, r.started, r.deadlineMs,
+                    [&shared](const char* data, qsizetype n) {
+                      shared->body.append(data, n);
+                      return true;
+                    },
+                    shared->transfer, r.wantKey, r.pin);
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    shared->hop = std::move(hop);
+    shared->finished = true;
+    shared->done.notify_all();
+  }).detach();
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(shared->mutex);
+      if (shared->done.wait_for(lock, kWaitSlice, [&] { return shared->finished; })) {
+        body = std::move(shared->body);
+        return shared->hop;
+      }
+    }
+    if (!keepWaiting()) {
+      shared->transfer.Cancel();
+      // Closing the handle ends the hop's WinHTTP call at once; waiting that
+      // moment out keeps the closed handle's number, which a later request
+      // may be given, from reaching the hop's next call.
+      std::unique_lock<std::mutex> lock(shared->mutex);
+      shared->done.wait_for(lock, kCancelledHopWait, [&] { return shared->finished; });
+      throw TransferCancelled{};
+    }
+  }
+}
+
 }  // namespace
 
 HttpReply WinHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& mayAsk) {
-  Internet session = OpenSession(true);
-  if (!session) Throw(GetLastError());
+  Internet opened = OpenSession(true);
+  if (!opened) Throw(GetLastError());
+  const std::shared_ptr<void> session(opened.release(), InternetDeleter{});
   const Limits limits{timeouts.resolve, timeouts.connect, timeouts.send, timeouts.receive, true};
   const long deadline = timeouts.total > 0 ? std::min(timeouts.total, kTransferDeadlineMs) : kTransferDeadlineMs;
   QElapsedTimer started;
@@ -216,13 +413,25 @@ HttpReply WinHttpClient::Get(const QString& url, const HttpTimeouts& timeouts, c
     if (!address) Throw(error);
     if (mayAsk && !mayAsk(address->checkedHost, address->port)) return reply;
     reply = HttpReply{};
-    const Hop answer = Fetch(session.get(), current, *address, limits, started, deadline, [&](const char* data, qsizetype n) {
-      reply.body.append(data, n);
-      return true;
-    });
+    // Trust on first use: a pinned address must show its key again; plain
+    // http to a pinned host is not asked at all.
+    const QString origin = (address->secure ? QStringLiteral("https://") : QStringLiteral("http://")) +
+                           address->checkedHost + u':' + QString::number(address->port);
+    if (pins_ && !address->secure && pins_->Pinned(address->checkedHost)) {
+      pins_->Mismatch(origin);
+      return HttpReply{};
+    }
+    const QString pin = pins_ && address->secure ? pins_->Pin(origin) : QString();
+    const HopRequest request{current, *address, limits, started, deadline, pins_ != nullptr, pin};
+    const Hop answer = RunHop(session, request, reply.body, keepWaiting);
+    if (answer.refused) {
+      pins_->Mismatch(origin);
+      return HttpReply{};
+    }
     if (answer.tooLarge)
       Throw(ERROR_WINHTTP_INVALID_SERVER_RESPONSE, QStringLiteral("The reply is larger than 64 MB; it was not read."));
     if (answer.error != 0) Throw(answer.error);
+    if (pins_ && address->secure && pin.isEmpty() && !answer.key.isEmpty()) pins_->Record(origin, answer.key);
     reply.status = answer.status;
     reply.contentType = answer.contentType;
     if (answer.location.isEmpty()) return reply;
@@ -251,8 +460,9 @@ bool WinHttpDownloader::Download(const QString& url, const QString& path, const 
     const std::optional<Address> address = Crack(current, &error);
     if (!address || (mayAsk && !mayAsk(address->checkedHost, address->port))) break;
     if (!file.isOpen() && !file.open(QIODevice::WriteOnly)) return false;
+    Transfer transfer;
     const Hop answer = Fetch(session.get(), current, *address, limits, started, kTransferDeadlineMs,
-                             [&](const char* data, qsizetype n) { return file.write(data, n) == n; });
+                             [&](const char* data, qsizetype n) { return file.write(data, n) == n; }, transfer);
     if (answer.error != 0 || answer.tooLarge || answer.status >= 400) break;
     if (answer.location.isEmpty()) return file.commit();
     const QByteArray& target = answer.location;

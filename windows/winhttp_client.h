@@ -12,7 +12,11 @@ namespace zarn {
 // the system still offers them) and time-outs. Redirects are followed here,
 // each hop put to the host check first, none from https to http. Failures
 // throw ZarnError from WinHttp.WinHttpRequest with WinHTTP's error code and
-// text.
+// text. With pins, each https hop's key is read in the status callback that
+// comes after the TLS handshake and before the request is sent; another key
+// than the origin's pin closes the request there, so nothing is sent. With
+// keepWaiting, each hop runs on a thread of its own while the calling thread
+// asks keepWaiting every 40 ms.
 class WinHttpClient final : public HttpClient {
  public:
   HttpReply Get(const QString& url, const HttpTimeouts& timeouts, const HostCheck& mayAsk = {}) override;

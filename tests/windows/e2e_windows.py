@@ -2,21 +2,24 @@
 """Windows zarn under Wine, as its user meets it: the installer run silently
 for this user, its registry keys, a job started through the zarn:// protocol
 against the sample service on loopback (the PDF read with pdftotext, the run
-log read from the clipboard after zarn has ended), an error-log line for a bad
-link, and the uninstall. Run inside an X display (xvfb-run).
+log read from the clipboard after zarn has ended), Cancel while a slow service
+is asked, the pinned certificate of an https service on loopback (another key
+and plain http run nothing), an error-log line for a bad link, and the
+uninstall. Run inside an X display (xvfb-run).
 
 usage: e2e_windows.py INSTALLER SOURCE_DIR
 """
 import base64
 import os
 import pathlib
+import ssl
 import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "support"))
-from e2e import answer_boxes  # noqa: E402
+from e2e import LoopbackService, answer_box, answer_boxes, zarn_windows  # noqa: E402
 
 installer, source = pathlib.Path(sys.argv[1]).resolve(), pathlib.Path(sys.argv[2]).resolve()
 failures = []
@@ -95,6 +98,88 @@ try:
     finally:
         service.kill()
         service.wait()
+
+    # Cancel while a slow service is asked (before the loopback host has a
+    # pin): the transfer stops at once, the run log says so, exit status 3.
+    class Slow(LoopbackService):
+        def answer(self, path):
+            time.sleep(60)
+            return b""
+
+    slow = Slow()
+    try:
+        job = open_link("zarn://" + base64.b64encode(f"127.0.0.1:{slow.server_address[1]}/print?job=x".encode())
+                        .decode() + "/")
+        for _ in range(300):
+            if zarn_windows():
+                break
+            time.sleep(0.1)
+        time.sleep(3)  # asking now
+        pressed, window = time.monotonic(), None
+        for _ in range(5):  # Alt+C, the button's access key, until the window has taken it
+            # Looked up each time: Wine may give the window a new X window, and
+            # gives it no role to tell it from a box by.
+            window = next(iter(zarn_windows()), None)
+            if window:
+                answer_box(window, ["alt+c"])
+            try:
+                job.wait(timeout=3)
+                break
+            except subprocess.TimeoutExpired:
+                pass
+        if job.poll() is None:
+            wine("taskkill", "/f", "/im", "zarn.exe", timeout=60)
+            job.kill()
+            job.wait()
+        took = time.monotonic() - pressed
+        clip = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True, encoding="utf-8",
+                              timeout=20).stdout
+        check(window is not None and job.returncode == 3 and took < 10 and
+              "\nMESSAGE :Cancelled by the user\nZARN end: " in clip.replace("\r\n", "\n"),
+              f"Cancel stops the request: exit {job.returncode} after {took:.1f} s, run log ends {clip[-60:]!r}")
+    finally:
+        slow.shutdown()
+
+    # Pinned certificates: the first https job pins its key in %APPDATA%\zarn; a
+    # later job whose service shows another key, and plain http to the pinned
+    # host, run nothing of the script (a box, a MESSAGE : line).
+    class Script(LoopbackService):
+        def answer(self, path):
+            return b"RPTFLD|#N#|\r\n\r\nRPTDT|x|\r\n"  # runs as "MESSAGE :Repeat found"
+
+    def certificate(name):
+        key, cert = scratch / (name + ".key"), scratch / (name + ".pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", str(key), "-out",
+                        str(cert), "-days", "2", "-subj", "/CN=127.0.0.1"], check=True, capture_output=True)
+        return str(cert), str(key)
+
+    def pinned_job(address):
+        job = open_link("zarn://" + base64.b64encode(address.encode()).decode() + "/")
+        boxes = answer_boxes([job], [["Return"]], 120)
+        clip = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True, encoding="utf-8",
+                              timeout=20).stdout
+        return boxes, "MESSAGE :Repeat found" in clip, "did not show the certificate key zarn pinned" in clip
+
+    tls, plain = Script(), Script()
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(*certificate("first"))
+    tls.socket = context.wrap_socket(tls.socket, server_side=True)
+    try:
+        origin = f"https://127.0.0.1:{tls.server_address[1]}"
+        pins = local.parent / "Roaming" / "zarn" / "certificate-pins"
+        # The window itself counts among the boxes: Wine gives it no role.
+        windows, ran, refused = pinned_job(origin + "/print?job=x")
+        kept = pins.read_text() if pins.exists() else ""
+        check(ran and not refused and kept.startswith(origin + " sha256//"),
+              f"the first https job runs and pins its key in %APPDATA%\\zarn: {kept.strip()!r}")
+        context.load_cert_chain(*certificate("second"))
+        got = pinned_job(origin + "/print?job=x")
+        check(got == (windows + 1, False, True), f"another key runs nothing, with a box and a MESSAGE line: {got}")
+        got = pinned_job(f"http://127.0.0.1:{plain.server_address[1]}/print?job=x")
+        check(got == (windows + 1, False, True), f"plain http to the pinned host runs nothing: {got}")
+    finally:
+        tls.shutdown()
+        plain.shutdown()
 
     # A bad link: one error-log line, the trap's box answered Abort (Alt+A; Retry is its default).
     log = folder / "error_handler.txt"
