@@ -24,10 +24,14 @@
 #include "errortrap/exception_guard.h"
 #include "errortrap/trap.h"
 #include "launch/settings_file.h"
-#include "linux/program_folder.h"
 #include "qt/real_file_system.h"
 #include "qt/system_clock.h"
 #include "version.h"
+#ifdef _WIN32
+#include "windows/folders.h"
+#else
+#include "linux/program_folder.h"
+#endif
 
 namespace zarn {
 namespace {
@@ -310,7 +314,11 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
   // Pages are drawn off screen, so the output never depends on a display,
   // and servers without one render alike; a platform the user names wins.
+  // Windows' own platform needs no display, and Qt's offscreen one has no
+  // fonts there: text would vanish.
+#ifndef _WIN32
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
   // The command table draws nothing, so it needs no window system at all.
   for (int i = 1; i < argc; ++i) {
     if (std::string_view(argv[i]) == "--commands") {

@@ -7,7 +7,11 @@
 #include "qr/qrc_command.h"
 #include "web/web.h"
 #ifdef _WIN32
+#include "windows/desktop_paper.h"
 #include "windows/folders.h"
+#else
+#include "linux/desktop_paper.h"
+#include "linux/startup.h"
 #endif
 
 namespace zarn {
@@ -19,7 +23,7 @@ void NoViewer(const QString&) {}
 EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clock, const WiringOptions& options)
     : pdfWriter(options.pdfWriterOnly ? PdfWriterPrinter::Viewer(NoViewer)
                                       : PdfWriterPrinter::Viewer(PdfWriterPrinter::OpenWithDesktopViewer),
-                options.pdfFolder, options.pdfClock ? options.pdfClock : &clock),
+                options.pdfFolder, options.pdfClock ? options.pdfClock : &clock, DesktopPaper()),
       surface(options.pdfWriterOnly ? QtPrintSurface(pdfWriter, QStringList(), QString()) : QtPrintSurface(pdfWriter)),
 #ifdef _WIN32
       spooler(surface, WindowsUserFile(QStringLiteral("form-order"))),
@@ -31,6 +35,9 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
       consent(files, dialogs, ServiceHostsAnswersPath()),
       pins(files, CertificatePinsPath()),
       downloads(files, options.programFolder, options.readFolder) {
+#ifndef _WIN32
+  KeepFreedMemoryForReuse();  // before the first document
+#endif
   engine.programFolder = options.programFolder;
   downloads.ProtectBelow(&engine.state.PdfFolder);
   // A person at the printer tells jobs apart by their titles in the queue:

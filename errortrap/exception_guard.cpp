@@ -1,8 +1,10 @@
 #include "errortrap/exception_guard.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
+#include <QSocketNotifier>
 #include <array>
 #include <csignal>
 #include <cstdlib>
@@ -93,9 +95,33 @@ ThreadGuard::~ThreadGuard() {
   sigaltstack(&saved_->oldStack, nullptr);
 }
 
-HeldSignals::HeldSignals(WakeHandle wake) : outer_(g_wakeFd) {
-  g_wakeFd = static_cast<sig_atomic_t>(wake);
+namespace {
+// The pipe through which a held signal wakes the open box.
+struct WakePipe {
+  int fds[2] = {-1, -1};
+  WakePipe() {
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) fds[0] = fds[1] = -1;
+  }
+  void Drain() const {
+    char bytes[64];
+    while (fds[0] >= 0 && read(fds[0], bytes, sizeof bytes) > 0) {
+    }
+  }
+};
+}  // namespace
+
+HeldSignals::HeldSignals(std::function<void()> close) : outer_(g_wakeFd) {
+  static const WakePipe wake;
+  g_wakeFd = static_cast<sig_atomic_t>(wake.fds[1]);
   g_holdDepth = g_holdDepth + 1;
+  wake.Drain();  // what woke an earlier box
+  if (wake.fds[0] < 0) return;
+  auto notifier = std::make_unique<QSocketNotifier>(wake.fds[0], QSocketNotifier::Read);
+  QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(), [close = std::move(close)] {
+    wake.Drain();
+    close();
+  });
+  notifier_ = std::move(notifier);
 }
 
 HeldSignals::~HeldSignals() {

@@ -5,8 +5,10 @@
 // On Linux these are signals, which arrive on an alternate stack, so a stack
 // overflow is caught too; on Windows the exception filter and the console's
 // control handler (windows/exception_filter.cpp).
+#include <QObject>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "errortrap/error.h"
@@ -70,12 +72,13 @@ using WakeHandle = std::intptr_t;
 // While a modal box is open, its event loop must not be left by a jump out of
 // a signal handler: Qt's state would be torn and the next box would crash.
 // For as long as one of these stands, Ctrl+C and any exception signal that
-// another process sends are held instead, and `wake` is signalled (a byte
-// written to the pipe, the event set) to tell the box to close. Once it has closed, RaiseHeld throws the held exception as
-// its error (65535), for the trap of the step that opened the box.
+// another process sends are held instead, and the box is woken (a byte
+// written to a pipe, an event set) to run `close` in its event loop. Once it
+// has closed, RaiseHeld throws the held exception as its error (65535), for
+// the trap of the step that opened the box. Needs a QCoreApplication.
 class HeldSignals {
  public:
-  explicit HeldSignals(WakeHandle wake);
+  explicit HeldSignals(std::function<void()> close);
   ~HeldSignals();
   HeldSignals(const HeldSignals&) = delete;
   HeldSignals& operator=(const HeldSignals&) = delete;
@@ -85,6 +88,7 @@ class HeldSignals {
 
  private:
   WakeHandle outer_;
+  std::unique_ptr<QObject> notifier_;  // calls close from the event loop
 };
 
 // Installs the guard once per process (later calls do nothing).

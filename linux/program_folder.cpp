@@ -16,10 +16,6 @@ QString ChooseProgramFolder(const QString& executableFolder, bool writable, cons
 
 QString ProgramFolder() {
   const QString executableFolder = QCoreApplication::applicationDirPath();
-#ifdef _WIN32
-  // Installed per user, in a folder that user can write.
-  return executableFolder;
-#endif
   return ChooseProgramFolder(executableFolder, QFileInfo(executableFolder).isWritable(),
                              qEnvironmentVariable("XDG_DATA_HOME"), QDir::homePath());
 }

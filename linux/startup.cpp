@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <fontconfig/fontconfig.h>
+#include <malloc.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -19,6 +20,11 @@ bool DisplayAvailable() {
 
 std::thread ReadFontConfiguration() {
   return std::thread([] { FcInit(); });
+}
+
+void KeepFreedMemoryForReuse() {
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);  // glibc's largest; zlib's state then comes from the heap
 }
 
 NoSessionBusAutolaunch::NoSessionBusAutolaunch() {

@@ -42,11 +42,33 @@ QByteArray CharsetOf(const QByteArray& contentType) {
   return {};
 }
 
+// windows-1252, the charset Windows services name most, for a Qt that has no
+// codec for it (built without ICU, as Qt for Windows often is): Latin-1 but
+// for 0x80 to 0x9F; the five bytes it leaves free stay the C1 controls.
+QString Windows1252Text(const QByteArray& body) {
+  static constexpr char16_t kFrom80[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  QString text(body.size(), Qt::Uninitialized);
+  for (qsizetype i = 0; i < body.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(body[i]);
+    text[i] = byte >= 0x80 && byte < 0xA0 ? QChar(kFrom80[byte - 0x80]) : QChar(byte);
+  }
+  return text;
+}
+
+bool NamesWindows1252(const QByteArray& charset) {
+  const QByteArray name = charset.toLower();
+  return name == "windows-1252" || name == "cp1252" || name == "x-cp1252";
+}
+
 // The body in the charset the server named; UTF-8 when it named none or one
 // we do not know.
 QString BodyText(const HttpReply& reply) {
   const QByteArray charset = CharsetOf(reply.contentType);
   QStringDecoder decoder(charset.isEmpty() ? "UTF-8" : charset.constData());
+  if (!decoder.isValid() && NamesWindows1252(charset)) return Windows1252Text(reply.body);
   if (!decoder.isValid()) decoder = QStringDecoder(QStringDecoder::Utf8);
   return decoder.decode(reply.body);
 }

@@ -10,6 +10,7 @@
 
 #include <malloc.h>
 
+#include <QWinEventNotifier>
 #include <atomic>
 
 #include "errortrap/exception_guard.h"
@@ -89,9 +90,16 @@ struct ThreadGuard::Saved {};
 ThreadGuard::ThreadGuard() = default;
 ThreadGuard::~ThreadGuard() = default;
 
-HeldSignals::HeldSignals(WakeHandle wake) : outer_(g_wake.load()) {
-  g_wake = wake;
+HeldSignals::HeldSignals(std::function<void()> close) : outer_(g_wake.load()) {
+  // The event through which a held Ctrl+C wakes the open box.
+  static const HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  g_wake = reinterpret_cast<WakeHandle>(wake);
   ++g_holdDepth;
+  ResetEvent(wake);  // what woke an earlier box
+  auto notifier = std::make_unique<QWinEventNotifier>(wake);
+  QObject::connect(notifier.get(), &QWinEventNotifier::activated, notifier.get(),
+                   [close = std::move(close)] { close(); });
+  notifier_ = std::move(notifier);
 }
 
 HeldSignals::~HeldSignals() {

@@ -3,7 +3,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <QCoreApplication>
+
 namespace zarn {
+
+QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
 
 QString WindowsUserFile(const QString& name) {
   wchar_t* roaming = nullptr;

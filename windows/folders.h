@@ -4,6 +4,10 @@
 
 namespace zarn {
 
+// The program folder: the folder of zarn.exe, installed per user in a folder
+// that user can write. Needs a QCoreApplication.
+QString ProgramFolder();
+
 // A file of the user's own to zarn, roaming with the user:
 // %APPDATA%\zarn\<name>, with "/" as separator.
 QString WindowsUserFile(const QString& name);

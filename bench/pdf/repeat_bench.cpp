@@ -17,10 +17,11 @@
 #include "bench/pdf/repeat_script.h"
 #include "engine/parse_print.h"
 #include "launch/progress_line.h"
-#include "linux/pdf_writer_printer.h"
-#include "linux/qt_main_window.h"
-#include "linux/qt_print_surface.h"
+#include "linux/startup.h"
 #include "pdf/pdf_output.h"
+#include "qt/pdf_writer_printer.h"
+#include "qt/qt_main_window.h"
+#include "qt/qt_print_surface.h"
 #include "tests/support/engine_fixture.h"
 
 namespace zarn {
@@ -144,6 +145,7 @@ BENCHMARK(BM_QtPdfEngineAlone)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRea
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  zarn::KeepFreedMemoryForReuse();  // as the programs print
   QApplication app(argc, argv);  // widgets: the window of the progress line
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -16,9 +16,10 @@
 #include "engine/engine.h"
 #include "engine/interpreter.h"
 #include "engine/run_log.h"
-#include "linux/pdf_writer_printer.h"
-#include "linux/qt_picture.h"
-#include "linux/qt_print_surface.h"
+#include "linux/startup.h"
+#include "qt/pdf_writer_printer.h"
+#include "qt/qt_picture.h"
+#include "qt/qt_print_surface.h"
 #include "qt/real_file_system.h"
 #include "tests/support/fakes.h"
 
@@ -224,6 +225,7 @@ int main(int argc, char** argv) {
     f.write(zarn::InvoiceScript(zarn::TheInvoice(), logo).toUtf8());
     return 0;
   }
+  zarn::KeepFreedMemoryForReuse();  // as the programs print
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

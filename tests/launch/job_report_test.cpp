@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+
 #include "engine/parse_print.h"
 #include "launch/progress_line.h"
 #include "tests/support/engine_fixture.h"
@@ -12,7 +14,8 @@
 namespace zarn::testing {
 namespace {
 
-const QString kHome = QStringLiteral("/home/anna");
+// The folders of a printed document are absolute paths of this machine ("Z:/home/anna" under Wine).
+const QString kHome = QFileInfo(QStringLiteral("/home/anna")).absoluteFilePath();
 const PrintedDocument kOffice{QStringLiteral("Office_Laser"), 3, QString()};
 const PrintedDocument kPdf{QStringLiteral("zarn PDF Writer"), 2, QStringLiteral("/home/anna/Documents/zarn/20261209/a.pdf")};
 const PrintedDocument kPdf2{QStringLiteral("zarn PDF Writer"), 1, QStringLiteral("/home/anna/Documents/zarn/20261209/b.pdf")};
@@ -78,7 +81,7 @@ TEST(JobReport, StatusAndNoticeSayWhereThePagesWentAndWhatWentWrong) {
       {"host refused by the user", With([](JobOutcome& o) {
          o.reply = Reply::Empty;
          o.refusedHost = QStringLiteral("shop.example.com");
-         o.refusedAnswers = QStringLiteral("/home/anna/.config/zarn/service-hosts");
+         o.refusedAnswers = kHome + QStringLiteral("/.config/zarn/service-hosts");
        }), "empty", "Nothing printed", true,
        "Print jobs from shop.example.com are refused by your answer (~/.config/zarn/service-hosts): it was not asked, "
        "nothing was printed."},

@@ -18,7 +18,8 @@ INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 SOURCES = {".h", ".cpp", ".in"}
 
 # The folders of the shared program: they see the seam (platform/), never a
-# machine's parts. qt/ holds the real parts both machines share.
+# machine's parts. qt/ holds the real parts both machines share: zarn_qt over
+# Qt Core and Gui, zarn_qt_desktop over Widgets and PrintSupport too.
 SHARED = ["errortrap", "decoding", "web", "engine", "forms", "pdf", "qr", "launch"]
 MACHINES = ["linux", "windows"]
 # Besides a machine's own folder and app/, only its tests and the benchmarks
@@ -30,6 +31,11 @@ MACHINE_USERS["linux"].append("tests/forms")
 # The libraries the seam and the error trap must not carry.
 HEAVY = ["Qt6::Widgets", "Qt6::PrintSupport", "Qt6::DBus", "CURL::", "Cups::", "PkgConfig::XCB",
          "PkgConfig::FONTCONFIG", "zarn_linux", "zarn_windows"]
+# What no library of qt/ links: a machine's own libraries and parts.
+MACHINE_LIBS = [h for h in HEAVY if h not in ("Qt6::Widgets", "Qt6::PrintSupport")] + [
+    "winhttp", "winspool", "ws2_32", "shell32", "ole32", "OpenSSL::"]
+# The one library of qt/ that may carry widgets and printing.
+QT_DESKTOP = "zarn_qt_desktop"
 
 
 def qt_module(header):
@@ -39,11 +45,20 @@ def qt_module(header):
     return None
 
 
-def system_header_ok(header):
-    """Standard C++ headers and Qt Core and Gui only."""
+def system_header_ok(header, modules=("QtCore", "QtGui")):
+    """Standard C++ headers and the given Qt modules only (never windows.h,
+    CUPS, curl, D-Bus or xcb: they have "." or "/" in their names)."""
     if header.startswith("Q"):
-        return qt_module(header) in ("QtCore", "QtGui")
+        return qt_module(header) in modules
     return "/" not in header and "." not in header  # <vector>, <cstdint>
+
+
+def links(cmake):
+    """The libraries each target_link_libraries() of a CMakeLists.txt names, by target."""
+    found = {}
+    for target, args in re.findall(r"target_link_libraries\s*\(\s*(\S+)([^)]*)\)", cmake):
+        found.setdefault(target, []).extend(args.split())
+    return found
 
 
 def under(path, folder):
@@ -71,16 +86,24 @@ for rel, text in files():
             faults.append(f"{where}: only {', '.join(MACHINE_USERS[top])} include {top}/")
         if kind == '"' and top == "qt" and any(under(rel, s) for s in SHARED):
             faults.append(f"{where}: the shared folders reach the real parts through platform/")
-        if under(rel, "qt") and kind == "<" and not system_header_ok(name):
-            faults.append(f"{where}: qt/ uses the standard library and Qt Core and Gui alone")
+        if under(rel, "qt") and kind == "<" and not system_header_ok(
+                name, ("QtCore", "QtGui", "QtWidgets", "QtPrintSupport")):
+            faults.append(f"{where}: qt/ uses the standard library and Qt Core, Gui, Widgets and PrintSupport alone")
+        if under(rel, "qt") and kind == '"' and top not in ("platform", "errortrap", "qt"):
+            faults.append(f"{where}: qt/ includes platform/, errortrap/ and qt/ alone")
         if under(rel, "errortrap") and kind == '"' and top not in ("errortrap", "platform", "version.h"):
             faults.append(f"{where}: errortrap/ depends on nothing above it")
 
-for folder in ["platform", "errortrap", "qt"]:
+for folder in ["platform", "errortrap"]:
     cmake = (ROOT / folder / "CMakeLists.txt").read_text()
     for target in HEAVY:
         if target in cmake:
             faults.append(f"{folder}/CMakeLists.txt: links {target}")
+for target, libs in links((ROOT / "qt" / "CMakeLists.txt").read_text()).items():
+    banned = MACHINE_LIBS if target == QT_DESKTOP else HEAVY
+    for lib in libs:
+        if any(lib.startswith(b) for b in banned):
+            faults.append(f"qt/CMakeLists.txt: {target} links {lib}")
 for cmake in sorted(ROOT.glob("*/CMakeLists.txt")):
     if re.search(r"file\s*\(\s*GLOB", cmake.read_text()) and cmake.parent.name not in ("tests", "bench"):
         faults.append(f"{cmake.relative_to(ROOT)}: sources are listed, not globbed")

@@ -17,8 +17,8 @@
 #include <unistd.h>
 
 #include "linux/cups_jobs.h"
-#include "linux/pdf_writer_printer.h"
-#include "linux/qt_print_surface.h"
+#include "qt/pdf_writer_printer.h"
+#include "qt/qt_print_surface.h"
 #include "tests/support/poppler.h"
 
 namespace zarn::testing {

@@ -6,7 +6,10 @@ namespace zarn::testing {
 
 void EnsureGuiApp() {
   if (QGuiApplication::instance()) return;
+#ifndef _WIN32
+  // Windows' own platform needs no display; Qt's offscreen one has no fonts there.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
   static int argc = 1;
   static char name[] = "zarn-test";
   static char* argv[] = {name, nullptr};

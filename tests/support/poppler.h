@@ -15,6 +15,12 @@ namespace zarn::testing {
 // exit code other than 0 fails the calling test (and clears *ok when given).
 QByteArray RunTool(const QString& program, const QStringList& args, bool* ok = nullptr);
 
+// A symbolic link at `link` to the folder `target`: QFile::link on Linux,
+// CreateSymbolicLinkW on Windows. False when none was made: Wine 8 answers
+// that call without making a link (and shows a Linux link as a reparse point
+// without a tag, which no one can tell from other reparse points).
+bool MakeFolderLink(const QString& target, const QString& link);
+
 struct Word {
   int page;  // from 1
   QString text;

@@ -10,6 +10,7 @@
 #include "engine/job_limits.h"
 #include "qt/real_file_system.h"
 #include "tests/support/fakes.h"
+#include "tests/support/poppler.h"
 #include "web/service_consent.h"
 
 namespace zarn {
@@ -19,7 +20,10 @@ TEST(DownloadFolder, TargetsStayInTheProgramFolder) {
   QTemporaryDir dir;
   const QString folder = dir.path();
   QDir(folder).mkdir("pics");
-  QFile::link(QDir::tempPath(), folder + "/out");  // a folder link planted beside the program
+  const bool linked = testing::MakeFolderLink(QDir::tempPath(), folder + "/out");  // planted beside the program
+#ifndef _WIN32
+  ASSERT_TRUE(linked);
+#endif
   RealFileSystem files;
   DownloadFolder downloads(files, folder);
   const QString web = "http://127.0.0.1/logo.png";
@@ -55,6 +59,7 @@ TEST(DownloadFolder, TargetsStayInTheProgramFolder) {
       {"ftp://example.com/x", "x", ""},
   };
   for (const Row& r : rows) {
+    if (!linked && r.target.startsWith("out")) continue;
     const DownloadFolder::Target t = downloads.ForDownload(r.source, r.target);
     EXPECT_EQ(t.path, r.path) << qPrintable(r.source + " -> " + r.target);
     EXPECT_EQ(t.refusal.isEmpty(), !r.path.isEmpty()) << qPrintable(r.target + ": " + t.refusal);

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "linux/segment_run.h"
+#include "qt/segment_run.h"
 #include "tests/support/poppler.h"
 #include "tests/support/script_pdf.h"
 

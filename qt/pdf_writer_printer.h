@@ -52,16 +52,16 @@ class PdfWriterPrinter final : public PdfWriterControl {
 
   // The device name the printer list shows.
   static QString Name();
-  // The printer's own paper: the desktop's paper setting (LC_PAPER, or
-  // LC_ALL or LANG), A4 where none is set or the C library does not know it.
-  static QPageSize DesktopPaper();
   // The desktop's viewer (QDesktopServices).
   static void OpenWithDesktopViewer(const QString& path);
 
   // documentsFolder: where documents without settings go; empty for the
-  // user's documents folder. The clock names those documents.
+  // user's documents folder. The clock names those documents. paper: the
+  // printer's own paper, the desktop's (each machine's DesktopPaper()).
   explicit PdfWriterPrinter(Viewer viewer = OpenWithDesktopViewer, QString documentsFolder = {},
-                            const Clock* clock = nullptr);
+                            const Clock* clock = nullptr, QPageSize paper = QPageSize(QPageSize::A4));
+
+  const QPageSize& Paper() const { return paper_; }
 
   void SetOverwriteQuestion(OverwriteQuestion question) { question_ = std::move(question); }
 
@@ -89,6 +89,7 @@ class PdfWriterPrinter final : public PdfWriterControl {
   Viewer viewer_;
   OverwriteQuestion question_;
   QString documentsFolder_;
+  QPageSize paper_;
   SystemClock systemClock_;
   const Clock* clock_;
   std::optional<Settings> next_;

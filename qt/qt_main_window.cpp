@@ -1,4 +1,4 @@
-#include "linux/qt_main_window.h"
+#include "qt/qt_main_window.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "linux/qt_print_surface.h"
+#include "qt/qt_print_surface.h"
 
 #include <QPainterPath>
 #include <QPrinterInfo>
@@ -8,8 +8,8 @@
 
 #include "errortrap/error.h"
 #include "errortrap/exception_guard.h"
-#include "linux/print_device.h"
-#include "linux/qt_picture.h"
+#include "qt/print_device.h"
+#include "qt/qt_picture.h"
 
 namespace zarn {
 
@@ -36,32 +36,33 @@ constexpr std::array kPapers{
 }  // namespace
 
 namespace {
-// The paper a printer starts on when it becomes the current printer: a CUPS
-// printer's default media, the PDF writer's desktop paper; A4 when CUPS names none.
-QPageSize OwnPaper(const QtPrintSurface::Device& d) {
-  if (d.pdf) return PdfWriterPrinter::DesktopPaper();
+// The paper a printer starts on when it becomes the current printer: the
+// spooler's default media for the printer, the PDF writer's own paper (the
+// desktop's); A4 when the spooler names none.
+QPageSize OwnPaper(const QtPrintSurface::Device& d, const PdfWriterPrinter& pdfWriter) {
+  if (d.pdf) return pdfWriter.Paper();
   const QPageSize paper = QPrinterInfo::printerInfo(d.name).defaultPageSize();
   return paper.isValid() ? paper : QPageSize(QPageSize::A4);
 }
 }  // namespace
 
-QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter) : pdfWriter_(pdfWriter), askCups_(true) {}
+QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter) : pdfWriter_(pdfWriter), askSpooler_(true) {}
 
-QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter, const QStringList& cupsPrinters,
+QtPrintSurface::QtPrintSurface(PdfWriterPrinter& pdfWriter, const QStringList& spoolerPrinters,
                                const QString& defaultPrinter)
     : pdfWriter_(pdfWriter) {
-  Init(cupsPrinters, defaultPrinter);
+  Init(spoolerPrinters, defaultPrinter);
 }
 
 std::vector<std::unique_ptr<QtPrintSurface::Device>>& QtPrintSurface::Devices() const {
-  if (askCups_) {
-    askCups_ = false;
+  if (askSpooler_) {
+    askSpooler_ = false;
     Init(QPrinterInfo::availablePrinterNames(), QPrinterInfo::defaultPrinterName());
   }
   return devices_;
 }
 
-void QtPrintSurface::Init(const QStringList& cupsPrinters, const QString& defaultPrinter) const {
+void QtPrintSurface::Init(const QStringList& spoolerPrinters, const QString& defaultPrinter) const {
   auto add = [this](const QString& name, bool pdf) {
     auto d = std::make_unique<Device>();
     d->name = name;
@@ -71,12 +72,12 @@ void QtPrintSurface::Init(const QStringList& cupsPrinters, const QString& defaul
     d->dc = static_cast<int32_t>(0x5A000 + 0x10 * devices_.size());
     devices_.push_back(std::move(d));
   };
-  for (const QString& name : cupsPrinters) add(name, false);
+  for (const QString& name : spoolerPrinters) add(name, false);
   add(PdfWriterPrinter::Name(), true);
   current_ = static_cast<int>(devices_.size()) - 1;
-  const int def = static_cast<int>(cupsPrinters.indexOf(defaultPrinter));
+  const int def = static_cast<int>(spoolerPrinters.indexOf(defaultPrinter));
   if (!defaultPrinter.isEmpty() && def >= 0) current_ = def;
-  devices_[current_]->pageSize = OwnPaper(*devices_[current_]);
+  devices_[current_]->pageSize = OwnPaper(*devices_[current_], pdfWriter_);
 }
 
 QtPrintSurface::~QtPrintSurface() {
@@ -357,7 +358,7 @@ void QtPrintSurface::Select(int index) {
   d.Selected();
   d.text.FontChanged();
   // And on its own paper, which an SD with another paper text leaves as it is.
-  d.pageSize = OwnPaper(d);
+  d.pageSize = OwnPaper(d, pdfWriter_);
 }
 
 void QtPrintSurface::PaintPdfWriterOnImages(int dpi, PreviewDocument document) {

@@ -1,4 +1,4 @@
-#include "linux/page_images.h"
+#include "qt/page_images.h"
 
 #include <QBuffer>
 #include <cmath>

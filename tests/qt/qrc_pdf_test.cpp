@@ -8,12 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "engine/interpreter.h"
-#include "linux/pdf_writer_printer.h"
-#include "linux/qt_picture.h"
-#include "linux/qt_print_surface.h"
 #include "pdf/pdf_output.h"
 #include "platform/qr_canvas.h"
 #include "qr/qrc_command.h"
+#include "qt/pdf_writer_printer.h"
+#include "qt/qt_picture.h"
+#include "qt/qt_print_surface.h"
 #include "qt/qt_qr_canvas.h"
 #include "tests/qr/round_trip_texts.h"
 #include "tests/qr/zbar.h"

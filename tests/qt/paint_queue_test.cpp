@@ -1,6 +1,6 @@
 // The painting queue: work in order, on its own thread or at once, failures
 // and abandoned documents, one thread across documents.
-#include "linux/paint_queue.h"
+#include "qt/paint_queue.h"
 
 #include <QImage>
 #include <QThread>

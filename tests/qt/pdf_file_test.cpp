@@ -12,9 +12,9 @@
 
 #include "engine/parse_print.h"
 #include "launch/form_load.h"
-#include "linux/pdf_writer_printer.h"
-#include "linux/qt_print_surface.h"
 #include "pdf/pdf_output.h"
+#include "qt/pdf_writer_printer.h"
+#include "qt/qt_print_surface.h"
 #include "tests/support/fakes.h"
 #include "tests/support/gui_app.h"
 #include "tests/support/launch_fakes.h"

@@ -1,4 +1,4 @@
-#include "linux/qt_picture.h"
+#include "qt/qt_picture.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>

@@ -1,5 +1,5 @@
 // Our PDF writer printer: its automation objects and where documents go.
-#include "linux/pdf_writer_printer.h"
+#include "qt/pdf_writer_printer.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "errortrap/error.h"
-#include "linux/qt_print_surface.h"
+#include "qt/qt_print_surface.h"
 #include "tests/support/fakes.h"
 #include "tests/support/poppler.h"
 

@@ -1,6 +1,6 @@
 // The real surface drawing into PDF files on our PDF writer printer, read
 // back with poppler.
-#include "linux/qt_print_surface.h"
+#include "qt/qt_print_surface.h"
 
 #include <QFile>
 #include <QFontMetricsF>
@@ -12,11 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
 
 #include "errortrap/error.h"
-#include "linux/pdf_writer_printer.h"
-#include "linux/qt_picture.h"
+#include "qt/pdf_writer_printer.h"
+#include "qt/qt_picture.h"
 #include "tests/support/poppler.h"
 
 namespace zarn::testing {
@@ -25,6 +26,22 @@ namespace {
 constexpr double kDot = 1440.0 / 600;  // one dot of the PDF writer, in twips
 
 uint32_t Rgb(int r, int g, int b) { return r + 256u * g + 65536u * b; }
+
+// pdftotext puts a word's box by the ascent and descent in the PDF's font
+// descriptor. Qt's Windows font engine writes other values there than the
+// face's own, while the glyphs lie where they do on Linux (their pixels
+// match): on Windows a box's top and height tell the text's place only
+// against words of the same font.
+#ifdef _WIN32
+constexpr bool kWordBoxesExact = false;
+#else
+constexpr bool kWordBoxesExact = true;
+#endif
+void NoteWordBoxes() {
+  if (!kWordBoxesExact)
+    std::printf("[ NOTE     ] word boxes of pdftotext follow Qt's font descriptors on Windows: tops and heights "
+                "checked only between words of one font\n");
+}
 
 class SurfaceTest : public ::testing::Test {
  protected:
@@ -83,15 +100,22 @@ TEST_F(SurfaceTest, TextLandsWhereCurrentXYSaysInTheChosenFont) {
     const Word* w = FindWord(words, rows[i].text);
     ASSERT_NE(w, nullptr);
     EXPECT_NEAR(w->xMin, rows[i].x, kDot);
-    EXPECT_NEAR(w->yMin, rows[i].y, kDot);
     EXPECT_NEAR(w->xMax - w->xMin, widths[i], kDot);
+    if (!kWordBoxesExact) continue;
+    EXPECT_NEAR(w->yMin, rows[i].y, kDot);
     // The font size shows in the word's height (ascent + descent of the face).
     EXPECT_GT(w->yMax - w->yMin, rows[i].size * 20 * 0.9);
     EXPECT_LT(w->yMax - w->yMin, rows[i].size * 20 * 1.3);
   }
-  // Fonts are embedded, so the file prints the same everywhere.
+  NoteWordBoxes();
+  // Fonts are embedded, so the file prints the same everywhere (Windows names
+  // them by the family asked for).
   const QString fonts = QString::fromUtf8(RunTool("pdffonts", {pdf}));
+#ifdef _WIN32
+  EXPECT_TRUE(fonts.contains("ArialRegular") && fonts.contains("TimesNewRomanItalic")) << fonts.toStdString();
+#else
   EXPECT_TRUE(fonts.contains("LiberationSans")) << fonts.toStdString();
+#endif
   EXPECT_FALSE(fonts.contains(QRegularExpression(R"(\bno\s+(yes|no)\s+(yes|no)\s+\d+\s+\d+\s*$)",
                                                  QRegularExpression::MultilineOption)))
       << fonts.toStdString();
@@ -123,13 +147,18 @@ TEST_F(SurfaceTest, PrintEndsTheLineAndLineBreaksStartAtTheLeftEdge) {
     const char* text;
     double x, y;
   };
+  const Word* first = FindWord(words, "first");
+  ASSERT_NE(first, nullptr);
+  // One font: on Windows the lines' tops against the first line's.
+  const double shift = kWordBoxesExact ? 0 : first->yMin - 1000;
+  NoteWordBoxes();
   for (const Expect& e : {Expect{"first", 3000, 1000}, Expect{"second", 0, 1000 + h},
                           Expect{"upper", 3000, 1000 + 2 * h}, Expect{"lower", 0, 1000 + 3 * h}}) {
     SCOPED_TRACE(e.text);
     const Word* w = FindWord(words, e.text);
     ASSERT_NE(w, nullptr);
     EXPECT_NEAR(w->xMin, e.x, kDot);
-    EXPECT_NEAR(w->yMin, e.y, kDot);
+    EXPECT_NEAR(w->yMin - shift, e.y, kDot);
   }
 }
 

@@ -1,4 +1,4 @@
-#include "linux/classic_pen.h"
+#include "qt/classic_pen.h"
 
 #include <QList>
 #include <array>

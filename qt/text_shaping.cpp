@@ -1,4 +1,4 @@
-#include "linux/text_shaping.h"
+#include "qt/text_shaping.h"
 
 #include <QTextOption>
 #include <algorithm>
@@ -33,8 +33,13 @@ QFont FontDescription::Make() const {
   return f;
 }
 
+// The face by its own name table: QRawFont::familyName() reads the family
+// list of the font's request, which Windows' font engine can leave empty, and
+// then reads past it.
 QString FaceOf(const QRawFont& raw) {
-  return QStringLiteral("%1|%2|%3").arg(raw.familyName(), raw.styleName()).arg(raw.pixelSize());
+  if (!raw.isValid()) return {};
+  const size_t names = qHash(raw.fontTable("name"));
+  return QStringLiteral("%1|%2|%3").arg(QString::number(names, 16), raw.styleName()).arg(raw.pixelSize());
 }
 
 void DrawTextLine(PaintQueue::Target& t, int font, const LineGlyphs& g, QPointF baseline) {

@@ -1,6 +1,6 @@
 #pragma once
-// One printer of the print surface and its open document: the CUPS printer
-// or our PDF writer it prints on, the settings a script draws with, the page
+// One printer of the print surface and its open document: the spooler's
+// printer or our PDF writer it prints on, the settings a script draws with, the page
 // settings for the next page, and the document's painting, handed to a
 // PaintQueue. Units are twips, origin at the top-left corner of the
 // printable area.
@@ -21,14 +21,14 @@
 #include <optional>
 #include <utility>
 
-#include "linux/classic_pen.h"
-#include "linux/page_images.h"
-#include "linux/paint_queue.h"
-#include "linux/pdf_writer_printer.h"
-#include "linux/qt_print_surface.h"
-#include "linux/segment_run.h"
-#include "linux/text_shaping.h"
 #include "platform/printer_object.h"
+#include "qt/classic_pen.h"
+#include "qt/page_images.h"
+#include "qt/paint_queue.h"
+#include "qt/pdf_writer_printer.h"
+#include "qt/qt_print_surface.h"
+#include "qt/segment_run.h"
+#include "qt/text_shaping.h"
 
 namespace zarn {
 
@@ -50,7 +50,7 @@ struct QtPrintSurface::Device : PrinterObject {
   int copies = 1;
   bool pageOpenFlag = false;
 
-  // CUPS: the printer, kept for metrics and every document. PDF writer: a
+  // Spooler printer: the printer, kept for metrics and every document. PDF writer: a
   // writer that never paints, for metrics, and one writer per document.
   std::unique_ptr<QPrinter> printer;
   std::unique_ptr<QBuffer> metricsBuffer;
@@ -68,7 +68,7 @@ struct QtPrintSurface::Device : PrinterObject {
   // Segments gathered into one band, drawn before anything else is.
   SegmentRun run;
   int pages = 0;  // of the open document
-  QString queueTitle;  // the open document's name in a CUPS queue
+  QString queueTitle;  // the open document's name in the spooler's queue
 
   TextShaper text;
   QSet<int> documentFonts;  // the fonts the painting side knows in the open document

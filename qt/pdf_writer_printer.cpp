@@ -1,20 +1,10 @@
-#include "linux/pdf_writer_printer.h"
+#include "qt/pdf_writer_printer.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QSizeF>
 #include <QStandardPaths>
 #include <QUrl>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <langinfo.h>
-#include <locale.h>
-#endif
-
-#include <cstdint>
 
 #include "errortrap/error.h"
 #include "platform/file_system.h"
@@ -49,43 +39,15 @@ bool IsNo(const QString& value) { return value.compare(QLatin1String("no"), Qt::
 
 QString PdfWriterPrinter::Name() { return QStringLiteral("zarn PDF Writer"); }
 
-#ifdef _WIN32
-QPageSize PdfWriterPrinter::DesktopPaper() {
-  // The user's regional settings name the paper by its DMPAPER number.
-  wchar_t value[8] = {};
-  if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_IPAPERSIZE, value, 8) > 0) {
-    switch (_wtoi(value)) {
-      case DMPAPER_LETTER: return QPageSize(QPageSize::Letter);
-      case DMPAPER_LEGAL: return QPageSize(QPageSize::Legal);
-      case DMPAPER_A3: return QPageSize(QPageSize::A3);
-      default: break;
-    }
-  }
-  return QPageSize(QPageSize::A4);
-}
-#else
-QPageSize PdfWriterPrinter::DesktopPaper() {
-  // The C library knows each locale's paper in millimetres (216 x 279 for
-  // Letter); the environment's locale is read without changing the process's.
-  const locale_t desktop = newlocale(LC_PAPER_MASK, "", static_cast<locale_t>(nullptr));
-  if (desktop == static_cast<locale_t>(nullptr)) return QPageSize(QPageSize::A4);
-  const auto mm = [&](nl_item item) {
-    return static_cast<qreal>(static_cast<int>(reinterpret_cast<intptr_t>(nl_langinfo_l(item, desktop))));
-  };
-  const QSizeF size(mm(_NL_PAPER_WIDTH), mm(_NL_PAPER_HEIGHT));
-  freelocale(desktop);
-  if (size.width() <= 0 || size.height() <= 0) return QPageSize(QPageSize::A4);
-  const QPageSize::PageSizeId id = QPageSize::id(size, QPageSize::Millimeter, QPageSize::FuzzyMatch);
-  return id == QPageSize::Custom ? QPageSize(size, QPageSize::Millimeter) : QPageSize(id);
-}
-#endif
-
 void PdfWriterPrinter::OpenWithDesktopViewer(const QString& path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-PdfWriterPrinter::PdfWriterPrinter(Viewer viewer, QString documentsFolder, const Clock* clock)
-    : viewer_(std::move(viewer)), documentsFolder_(std::move(documentsFolder)), clock_(clock ? clock : &systemClock_) {}
+PdfWriterPrinter::PdfWriterPrinter(Viewer viewer, QString documentsFolder, const Clock* clock, QPageSize paper)
+    : viewer_(std::move(viewer)),
+      documentsFolder_(std::move(documentsFolder)),
+      paper_(std::move(paper)),
+      clock_(clock ? clock : &systemClock_) {}
 
 std::unique_ptr<PDFUtil> PdfWriterPrinter::CreatePDFUtil() { return std::make_unique<Util>(); }
 

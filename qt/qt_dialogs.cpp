@@ -1,15 +1,5 @@
-#include "linux/qt_dialogs.h"
+#include "qt/qt_dialogs.h"
 
-#ifdef _WIN32
-#include <windows.h>
-
-#include <QWinEventNotifier>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <QSocketNotifier>
-#endif
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -29,56 +19,17 @@ QString ShownText(QString text) {
   return text;
 }
 
-#ifdef _WIN32
-// The event through which a held Ctrl+C closes the open box.
-void Run(QMessageBox& box, QWidget* owner) {
-  static const HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (owner) box.setParent(owner, box.windowFlags());
-  {
-    HeldSignals held(reinterpret_cast<WakeHandle>(wake));
-    ResetEvent(wake);
-    QWinEventNotifier notifier(wake);
-    QObject::connect(&notifier, &QWinEventNotifier::activated, &box, [&box] { box.done(0); });
-    // A Ctrl+C that came just before the box could listen.
-    if (!HeldSignals::Pending()) box.exec();
-  }
-  HeldSignals::RaiseHeld();
-}
-#else
-// The pipe through which a held Ctrl+C closes the open box.
-struct WakePipe {
-  int fds[2] = {-1, -1};
-  WakePipe() {
-    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) fds[0] = fds[1] = -1;
-  }
-};
-
 // Runs the box; a Ctrl+C (or an exception signal sent from outside) while it
 // is open closes it and is then raised for the trap of the calling step.
 void Run(QMessageBox& box, QWidget* owner) {
-  static WakePipe wake;
   if (owner) box.setParent(owner, box.windowFlags());
   {
-    HeldSignals held(wake.fds[1]);
-    char stale[64];
-    while (wake.fds[0] >= 0 && read(wake.fds[0], stale, sizeof stale) > 0) {
-    }
-    std::unique_ptr<QSocketNotifier> notifier;
-    if (wake.fds[0] >= 0) {
-      notifier = std::make_unique<QSocketNotifier>(wake.fds[0], QSocketNotifier::Read);
-      QObject::connect(notifier.get(), &QSocketNotifier::activated, &box, [&box] {
-        char drain[64];
-        while (read(wake.fds[0], drain, sizeof drain) > 0) {
-        }
-        box.done(0);
-      });
-    }
+    HeldSignals held([&box] { box.done(0); });
     // A signal that came just before the box could listen.
     if (!HeldSignals::Pending()) box.exec();
   }
   HeldSignals::RaiseHeld();
 }
-#endif
 }  // namespace
 
 void QtDialogs::Message(const QString& title, const QString& text) {

@@ -1,5 +1,5 @@
 // The picture loader on Qt's image readers.
-#include "linux/qt_picture.h"
+#include "qt/qt_picture.h"
 
 #include <QFile>
 #include <QFileInfo>

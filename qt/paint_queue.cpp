@@ -1,4 +1,4 @@
-#include "linux/paint_queue.h"
+#include "qt/paint_queue.h"
 
 #include <QThread>
 

@@ -1,4 +1,4 @@
-#include "linux/segment_run.h"
+#include "qt/segment_run.h"
 
 #include <stdexcept>
 

@@ -1,14 +1,10 @@
-#include "linux/print_device.h"
+#include "qt/print_device.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrinterInfo>
 #include <algorithm>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 #include "errortrap/error.h"
 #include "qt/real_file_system.h"
@@ -19,24 +15,8 @@ namespace {
 
 constexpr int32_t kPrinterError = 482;  // the classic "Printer error"
 
-// Qt's PDF engine allocates and frees its page buffers and zlib's state on
-// every page; glibc would hand that memory back to the system each time and
-// fault it in again on the next page, a tenth of the time of a text-heavy
-// page. Freed memory is kept for reuse instead: up to 64 MB of it stays with
-// the process, which ends after its job.
-void KeepFreedMemoryForReuse() {
-#ifdef __GLIBC__
-  static const bool done = [] {
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);  // glibc's largest; zlib's state then comes from the heap
-    return true;
-  }();
-  (void)done;
-#endif
-}
-
 // A page's size and orientation: the whole page on the PDF writer, within the
-// printer's own margins on CUPS.
+// printer's own margins on a spooler printer.
 void ApplyLayout(QPagedPaintDevice& device, bool pdf, const QPageSize& size, QPageLayout::Orientation orientation) {
   if (pdf) {
     device.setPageLayout(QPageLayout(size, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
@@ -87,7 +67,6 @@ int Device::DocumentFont() {
 
 void Device::Begin(PdfWriterPrinter& pdfWriter) {
   if (pdf) {
-    KeepFreedMemoryForReuse();
     target = pdfWriter.NextDocument();
     if (*previewDpi > 0) {
       // Named as a file would be, so settings and errors are the same; the

@@ -1,10 +1,11 @@
 #pragma once
-// The real print surface: the CUPS printers that Qt sees (QPrinterInfo, in its
-// order), followed by our own PDF writer printer.
+// The real print surface: the spooler's printers that Qt sees (QPrinterInfo, in
+// its order: CUPS on Linux, the Windows spooler's on Windows), followed by our
+// own PDF writer printer.
 //
 // Drawing goes through a QPainter whose world transform is twips, origin at
 // the top-left corner of the printable area (the whole page on the PDF
-// writer, which has no margins and 600 dots per inch). CUPS printers print in
+// writer, which has no margins and 600 dots per inch). Spooler printers print in
 // QPrinter::HighResolution.
 //
 // Each printer is its own printer object, as in the classic printers
@@ -12,7 +13,7 @@
 // and position in a PrinterObject, which says what Select, NewPage and EndDoc
 // reset; page settings beside them) and its own document. A document starts
 // with the first output on a printer (text, also empty text, or any drawing)
-// and ends with EndDoc, which hands it to the spooler (CUPS) or completes the
+// and ends with EndDoc, which hands it to the spooler or completes the
 // PDF file.
 // Selecting another printer leaves a pending document pending on the printer
 // it was started on; it is finished when EndDoc is called while that printer
@@ -20,12 +21,12 @@
 // runtime sends pending output when the program ends.
 //
 // A printer that becomes the current printer (the first one, and each one
-// Select chooses) is set to its own paper: a CUPS printer's default media, the
-// PDF writer's the desktop's paper setting. Page settings (orientation, paper
+// Select chooses) is set to its own paper: a spooler printer's default media, the
+// PDF writer's own paper (the desktop's paper setting, handed in). Page settings (orientation, paper
 // size, form size) apply to the page that starts next: the first page of the next document, or the page after the
 // next NewPage. NewPage takes effect with the next output, so a NewPage
 // before any output adds no blank page and EndDoc right after NewPage adds
-// none either. Copies apply to the next document on a CUPS printer; the PDF
+// none either. Copies apply to the next document on a spooler printer; the PDF
 // writer writes one copy.
 //
 // On the PDF writer, the drawing of a document is handed to a painting
@@ -60,14 +61,14 @@ class PdfWriterPrinter;
 
 class QtPrintSurface final : public PrintSurface, public PrinterList {
  public:
-  // The CUPS printers, then the PDF writer; the current printer is the CUPS
-  // default, or the PDF writer when there is none. CUPS is asked when the
+  // The spooler's printers, then the PDF writer; the current printer is the
+  // spooler's default, or the PDF writer when there is none. The spooler is asked when the
   // list or the current printer is first needed, not here: a job asks its
   // service before anything is printed.
   explicit QtPrintSurface(PdfWriterPrinter& pdfWriter);
-  // The named CUPS printers instead of asking CUPS for them (empty: the PDF
+  // The named spooler printers instead of asking the spooler for them (empty: the PDF
   // writer alone); defaultPrinter becomes current when it is in the list.
-  QtPrintSurface(PdfWriterPrinter& pdfWriter, const QStringList& cupsPrinters, const QString& defaultPrinter);
+  QtPrintSurface(PdfWriterPrinter& pdfWriter, const QStringList& spoolerPrinters, const QString& defaultPrinter);
   // Finishes pending documents; errors are swallowed here, call FinishAll to see them.
   ~QtPrintSurface() override;
   QtPrintSurface(const QtPrintSurface&) = delete;
@@ -77,7 +78,7 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   void FinishAll();
   // Drops every open document: nothing more of it is sent or written.
   void DiscardAll();
-  // Names each document sent to CUPS (its title in the queue); asked when the
+  // Names each document sent to the spooler (its title in the queue); asked when the
   // document starts. Without it, or when it gives nothing, "zarn".
   void SetDocumentTitle(std::function<QString()> title) { documentTitle_ = std::move(title); }
   // Index of the current printer.
@@ -136,14 +137,14 @@ class QtPrintSurface final : public PrintSurface, public PrinterList {
   struct Device;
 
  private:
-  void Init(const QStringList& cupsPrinters, const QString& defaultPrinter) const;
-  // The printer list, asking CUPS for it the first time.
+  void Init(const QStringList& spoolerPrinters, const QString& defaultPrinter) const;
+  // The printer list, asking the spooler for it the first time.
   std::vector<std::unique_ptr<Device>>& Devices() const;
   Device& Cur() const;
 
   PdfWriterPrinter& pdfWriter_;
   std::function<QString()> documentTitle_;
-  mutable bool askCups_ = false;
+  mutable bool askSpooler_ = false;
   mutable std::vector<std::unique_ptr<Device>> devices_;
   mutable int current_ = 0;
   bool segmentRuns_ = true;

@@ -19,7 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "linux/paint_queue.h"
+#include "qt/paint_queue.h"
 
 namespace zarn {
 

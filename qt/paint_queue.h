@@ -54,7 +54,7 @@ class PaintQueue {
 
   // Takes over a begun painter. threaded: its work runs on the painting
   // thread; otherwise each Post runs at once, for a device the caller also
-  // measures with (a CUPS printer), which must not be painted concurrently.
+  // measures with (a spooler printer), which must not be painted concurrently.
   void Begin(std::unique_ptr<QPainter> painter, bool threaded);
   // True from Begin until End or Abandon.
   bool Active() const { return active_; }
