@@ -5,29 +5,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QProcess>
-#include <memory>
 
 #include "linux/qt_clipboard.h"
+#include "tests/support/widgets_app.h"
 
 namespace zarn {
 namespace {
 
-class QtApp : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_launch_qt";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> app_;
-};
-const auto* const kQtApp = ::testing::AddGlobalTestEnvironment(new QtApp);
+const auto* const kQtApp = ::testing::AddGlobalTestEnvironment(new zarn::testing::WidgetsApp);
 
 TEST(QtClipboard, TextReachesTheDesktopClipboardUnchanged) {
   const QString text = QStringLiteral("ZARN last run: 08/12/2026 03:29:32\r\nURL decoded :M\u00fcller\r\nZARN end: x");

@@ -10,32 +10,15 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
-#include <memory>
 
 #include "qt/qt_dialogs.h"
 #include "qt/qt_main_window.h"
+#include "tests/support/widgets_app.h"
 
 namespace zarn {
 namespace {
 
-class QtApp : public ::testing::Environment {
- public:
-  void SetUp() override {
-#ifndef _WIN32
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-#endif
-    static int argc = 1;
-    static char name[] = "test_launch_qt";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> app_;
-};
-const auto* const kQtApp = ::testing::AddGlobalTestEnvironment(new QtApp);
+const auto* const kQtApp = ::testing::AddGlobalTestEnvironment(new zarn::testing::WidgetsApp);
 
 TEST(QtMainWindow, FixedWindowWithCaptionLabelsAndVersion) {
   QtMainWindow w;
