@@ -279,7 +279,7 @@ TEST(SpoolerJobs, StatusBitsTellTheJobsFate) {
   EXPECT_EQ(none.state, S::Unknown);
   EXPECT_EQ(none.job, 0);
   std::printf("[ NOTE     ] followed on a printer that does not exist only: EnumJobsW, GetJobW and GetPrinterW on a "
-              "real queue are not reached (Wine has no spooler queues)\n");
+              "real queue are not reached here (e2e_windows.py follows a job on a CUPS queue)\n");
 }
 
 // The device-mode record the form store edits is the ANSI layout; the
@@ -365,6 +365,12 @@ TEST(SpoolerForms, TheFormStoreOnTheSpooler) {
   }
   FormSize found{0, 0};
   GetFormproperties(spooler, printer, found, QStringLiteral("ZARN TEST FORM"));
+  if (UnderWine() && found.width == 0 && !GetFormNames(spooler, printer).contains(name)) {
+    // Wine's local spooler answers AddFormW and DeleteFormW with success and keeps nothing.
+    std::printf("[ NOTE     ] Wine's AddFormW and DeleteFormW are stubs: AddFormW said yes, EnumFormsW does not "
+                "list the form\n");
+    return;
+  }
   EXPECT_EQ(found.width, 100000);
   EXPECT_FALSE(AddNewForm(spooler, printer, label, name));
   EXPECT_TRUE(DeleteExistedForm(spooler, printer, name));
