@@ -6,17 +6,10 @@
 # Extra arguments go to cmake. Needs scripts/install-deps-windows.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-kit=${ZARN_WINDOWS_KIT:-$(cd .. && pwd)/shared/windows-kit}
-# In a git worktree elsewhere, the kit lies beside the main checkout.
-common=$(git rev-parse --path-format=absolute --git-common-dir 2>/dev/null || true)
-if [ -z "${ZARN_WINDOWS_KIT:-}" ] && [ ! -d "$kit/qt6" ] && [ -n "$common" ]; then
-  kit=$(cd "$common/../.." && pwd)/shared/windows-kit
-fi
-if [ ! -d "$kit/qt6" ]; then
+if ! kit=$(bash scripts/windows-kit.sh); then
   echo "build-windows.sh: no Qt kit for Windows in $kit (set ZARN_WINDOWS_KIT)" >&2
   exit 2
 fi
-kit=$(cd "$kit" && pwd)
 export PKG_CONFIG_LIBDIR="$kit/qrcodegen/lib/pkgconfig"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

@@ -5,13 +5,7 @@
 # Qt kit for Windows it says so in one line and passes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-kit=${ZARN_WINDOWS_KIT:-$(cd .. && pwd)/shared/windows-kit}
-# In a git worktree elsewhere, the kit lies beside the main checkout.
-common=$(git rev-parse --path-format=absolute --git-common-dir 2>/dev/null || true)
-if [ -z "${ZARN_WINDOWS_KIT:-}" ] && [ ! -d "$kit/qt6" ] && [ -n "$common" ]; then
-  kit=$(cd "$common/../.." && pwd)/shared/windows-kit
-fi
-if [ ! -d "$kit/qt6" ]; then
+if ! kit=$(bash scripts/windows-kit.sh); then
   echo "Windows stage skipped: no Qt kit for Windows in $kit (set ZARN_WINDOWS_KIT)"
   exit 0
 fi
