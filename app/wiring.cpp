@@ -1,7 +1,5 @@
 #include "app/wiring.h"
 
-#include <QStandardPaths>
-
 #include "forms/paper_size.h"
 #include "pdf/pdf_output.h"
 #include "qr/qrc_command.h"
@@ -11,6 +9,7 @@
 #include "windows/folders.h"
 #else
 #include "linux/desktop_paper.h"
+#include "linux/program_folder.h"
 #include "linux/startup.h"
 #endif
 
@@ -26,7 +25,7 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
                 options.pdfFolder, options.pdfClock ? options.pdfClock : &clock, DesktopPaper()),
       surface(options.pdfWriterOnly ? QtPrintSurface(pdfWriter, QStringList(), QString()) : QtPrintSurface(pdfWriter)),
 #ifdef _WIN32
-      spooler(surface, WindowsUserFile(QStringLiteral("form-order"))),
+      spooler(surface, UserFile(QStringLiteral("form-order"))),
 #else
       pageSizes(surface),
       spooler(pageSizes, surface),
@@ -67,18 +66,8 @@ EngineWiring::EngineWiring(Dialogs& dialogs, FileSystem& files, const Clock& clo
 }
 
 // Beside each other: $XDG_CONFIG_HOME/zarn (Windows: %APPDATA%\zarn).
-QString CertificatePinsPath() {
-#ifdef _WIN32
-  return WindowsUserFile(QStringLiteral("certificate-pins"));
-#endif
-  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/zarn/certificate-pins");
-}
+QString CertificatePinsPath() { return UserFile(QStringLiteral("certificate-pins")); }
 
-QString ServiceHostsAnswersPath() {
-#ifdef _WIN32
-  return WindowsServiceHostsPath();
-#endif
-  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/zarn/service-hosts");
-}
+QString ServiceHostsAnswersPath() { return UserFile(QStringLiteral("service-hosts")); }
 
 }  // namespace zarn

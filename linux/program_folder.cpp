@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace zarn {
 
@@ -18,6 +19,10 @@ QString ProgramFolder() {
   const QString executableFolder = QCoreApplication::applicationDirPath();
   return ChooseProgramFolder(executableFolder, QFileInfo(executableFolder).isWritable(),
                              qEnvironmentVariable("XDG_DATA_HOME"), QDir::homePath());
+}
+
+QString UserFile(const QString& name) {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/zarn/") + name;
 }
 
 }  // namespace zarn

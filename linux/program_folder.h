@@ -22,4 +22,8 @@ QString ChooseProgramFolder(const QString& executableFolder, bool writable, cons
 // QCoreApplication, for the executable's folder.
 QString ProgramFolder();
 
+// A file of the user's own to zarn (answers, pins, forms):
+// $XDG_CONFIG_HOME/zarn/<name> (~/.config/zarn).
+QString UserFile(const QString& name);
+
 }  // namespace zarn

@@ -9,7 +9,7 @@ namespace zarn {
 
 QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
 
-QString WindowsUserFile(const QString& name) {
+QString UserFile(const QString& name) {
   wchar_t* roaming = nullptr;
   QString folder;
   if (SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming) == S_OK)

@@ -8,11 +8,8 @@ namespace zarn {
 // that user can write. Needs a QCoreApplication.
 QString ProgramFolder();
 
-// A file of the user's own to zarn, roaming with the user:
-// %APPDATA%\zarn\<name>, with "/" as separator.
-QString WindowsUserFile(const QString& name);
-
-// The user's answers about service hosts: %APPDATA%\zarn\service-hosts.
-inline QString WindowsServiceHostsPath() { return WindowsUserFile(QStringLiteral("service-hosts")); }
+// A file of the user's own to zarn (answers, pins, the order of forms),
+// roaming with the user: %APPDATA%\zarn\<name>, with "/" as separator.
+QString UserFile(const QString& name);
 
 }  // namespace zarn
